@@ -1,0 +1,73 @@
+// The sound set: the DLS file read whole into memory and its index.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "../rtl/Array.h"
+
+struct InstrumentEntry {
+    char* name;                              // 'INAM' text inside SoundSetImage
+    TArray<const uint8_t*> regionHeaders;   // RGNHEADER data, one per region
+    TArray<const uint8_t*> waveLinks;       // WAVELINK data, one per region
+    TArray<const uint8_t*> sampleInfos;     // WSMPL data, or null: no loop
+
+    InstrumentEntry() : regionHeaders(64), waveLinks(64), sampleInfos(64) {}
+};
+
+extern TArray<uint8_t> SoundSetImage;
+extern TArray<InstrumentEntry> instruments;
+extern TArray<wchar_t*> instrumentNames;
+extern const uint8_t* wavePool;
+extern const uint8_t* poolCues;
+extern uint32_t poolCueCount;   // cues of the pool table that lie inside the image
+
+// Reads the file whole and indexes it: 1 on success, 0 on any failure.
+int ReadSoundSet(const char* path);
+
+// Indexes SoundSetImage as it stands (the second half of ReadSoundSet).
+int IndexSoundSet();
+
+// Frees the instrument names, last first.
+void FreeInstrumentNames();
+
+// Frees the names and empties the index; the image stays.
+void ResetSoundSet();
+
+const size_t kCodeAbsent = ~size_t(0);
+
+// First position at or after `from` where the four bytes equal `code`, or
+// kCodeAbsent when none lies wholly inside the `size` bytes.
+size_t FindCode(const uint8_t* data, size_t size, size_t from, const char* code);
+
+inline uint32_t ReadU32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// Checked views of the index. Every position they hand out, and the bytes
+// they promise behind it, lie inside SoundSetImage.
+
+// The cue index (WAVELINK ulTableIndex) of a region; false for a missing region.
+bool RegionCue(const InstrumentEntry& entry, uint32_t region, uint32_t& cue);
+
+// The first loop of a region; false when it has none (or is missing).
+bool RegionLoop(const InstrumentEntry& entry, uint32_t region, uint32_t& start, uint32_t& length);
+
+// The pool wave of cue k: its 'LIST' header and list size S, with all S + 8
+// bytes inside the image and S >= 4; null for a cue outside the pool table or
+// a list outside the image.
+const uint8_t* CueWaveList(uint32_t cue, uint32_t& listSize);
+
+// Position in the file of the first byte after the wave list's 'wave' type.
+inline size_t WaveByteOffset(const uint8_t* list) { return size_t(list + 12 - SoundSetImage.items); }
+
+struct WaveParts {
+    const uint8_t* head;      // the list's bytes after 'wave', up to 'data'
+    uint32_t headSize;
+    const uint8_t* samples;   // the 'data' chunk's contents
+    uint32_t dataSize;
+};
+
+// Splits a pool wave at its 'data' chunk; false when the list holds no 'data'
+// chunk or its contents run past the list.
+bool SplitWave(const uint8_t* list, uint32_t listSize, WaveParts& parts);

@@ -1,0 +1,212 @@
+// Damaged sound sets: thousands of corrupted and truncated copies of a real
+// file are indexed from a buffer that ends right at an inaccessible page, so
+// any read past the image faults. Every read must fail cleanly or leave an
+// index whose positions, and the bytes behind them, lie inside the image.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/SoundSet.h"
+#include "dls_builder.h"
+#include "mem/ExeMem.h"
+
+namespace {
+
+// The image lives at the end of committed pages followed by a no-access page.
+class GuardedImage {
+public:
+    explicit GuardedImage(size_t capacity) {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        page = info.dwPageSize;
+        span = (capacity + page - 1) / page * page;
+        base = static_cast<uint8_t*>(VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old;
+        VirtualProtect(base + span, page, PAGE_NOACCESS, &old);
+    }
+    ~GuardedImage() {
+        SoundSetImage.items = nullptr;
+        SoundSetImage.capacity = SoundSetImage.count = 0;
+        VirtualFree(base, 0, MEM_RELEASE);
+    }
+    // Installs `size` bytes of `bytes` as SoundSetImage, ending at the guard.
+    void Load(const Bytes& bytes, size_t size) {
+        uint8_t* start = base + span - size;
+        std::memcpy(start, bytes.data(), size);
+        SoundSetImage.items = start;
+        SoundSetImage.capacity = SoundSetImage.count = uint32_t(size);
+    }
+
+private:
+    size_t page = 4096, span = 0;
+    uint8_t* base = nullptr;
+};
+
+bool Inside(const uint8_t* p, size_t bytes) {
+    const uint8_t* begin = SoundSetImage.items;
+    const uint8_t* end = begin + SoundSetImage.count;
+    return p >= begin && p <= end && bytes <= size_t(end - p);
+}
+
+// Checks the index against the image; reads every byte it promises.
+void CheckIndex(const std::string& what) {
+    ASSERT_TRUE(Inside(wavePool, 0)) << what;
+    ASSERT_TRUE(Inside(poolCues, size_t(poolCueCount) * 4)) << what;
+    ASSERT_EQ(instruments.count, instrumentNames.count) << what;
+    volatile unsigned sum = 0;
+    for (uint32_t i = 0; i < instruments.count; ++i) {
+        const InstrumentEntry& e = instruments[i];
+        ASSERT_TRUE(Inside(reinterpret_cast<const uint8_t*>(e.name), std::strlen(e.name) + 1)) << what;
+        ASSERT_EQ(e.regionHeaders.count, e.waveLinks.count);
+        ASSERT_EQ(e.sampleInfos.count, e.waveLinks.count);
+        for (uint32_t r = 0; r < e.waveLinks.count; ++r) {
+            ASSERT_TRUE(Inside(e.regionHeaders[r], 12)) << what;
+            ASSERT_TRUE(Inside(e.waveLinks[r], 12)) << what;
+            if (e.sampleInfos[r]) {
+                ASSERT_TRUE(Inside(e.sampleInfos[r], 20)) << what;
+            }
+            uint32_t cue = 0, start, length, size;
+            ASSERT_TRUE(RegionCue(e, r, cue));
+            if (RegionLoop(e, r, start, length)) sum += start + length;
+            if (const uint8_t* list = CueWaveList(cue, size)) {
+                ASSERT_TRUE(Inside(list, size_t(size) + 8)) << what;
+                WaveParts parts;
+                if (SplitWave(list, size, parts)) {
+                    ASSERT_TRUE(Inside(parts.head, parts.headSize));
+                    ASSERT_TRUE(Inside(parts.samples, parts.dataSize));
+                    ASSERT_LE(parts.samples + parts.dataSize, list + 8 + size);
+                    if (parts.dataSize) sum += parts.samples[parts.dataSize - 1] + parts.head[0];
+                }
+            }
+        }
+    }
+    for (uint32_t k = 0; k < poolCueCount; ++k) {
+        uint32_t size;
+        if (const uint8_t* list = CueWaveList(k, size)) sum += list[size + 7];
+    }
+}
+
+Bytes SourceFile() {
+    Bytes bytes;
+    const char* path = std::getenv("ORVEN_SOUNDSET");
+    if (path && *path && ReadFile(path, bytes)) return bytes;
+    // Without the default set: a crafted collection of the same shape.
+    DlsSpec spec;
+    for (int i = 0; i < 12; ++i) {
+        InstrumentSpec ins{"Instrument " + std::to_string(i), {}};
+        for (int r = 0; r <= i % 4; ++r) {
+            RegionSpec region;
+            region.cue = uint32_t((i + r) % 7);
+            region.loop = r % 2 == 0;
+            region.loopStart = 10;
+            region.loopLength = 20;
+            ins.regions.push_back(region);
+        }
+        spec.instruments.push_back(ins);
+    }
+    for (int w = 0; w < 7; ++w) {
+        WaveSpec wave;
+        wave.samples.assign(100 + w * 37, int16_t(w * 100));
+        spec.waves.push_back(wave);
+    }
+    return BuildDls(spec);
+}
+
+// Start of every chunk of the RIFF tree.
+void ChunkStarts(const Bytes& b, size_t from, size_t to, std::vector<size_t>& starts) {
+    size_t at = from;
+    while (at + 8 <= to) {
+        starts.push_back(at);
+        uint32_t size = ReadU32(reinterpret_cast<const uint8_t*>(b.data()) + at + 4);
+        bool list = b.compare(at, 4, "LIST") == 0 || b.compare(at, 4, "RIFF") == 0;
+        if (list) ChunkStarts(b, at + 12, std::min<size_t>(to, at + 8 + size), starts);
+        at += 8 + size + (size & 1);
+    }
+}
+
+class Mutation : public ::testing::Test {
+protected:
+    void SetUp() override {
+        source = SourceFile();
+        ResetSoundSet();
+        liveBefore = ProcessHeapClient()->LiveBlocks();
+        reportsBefore = HeapCorruptionReports();
+    }
+    void TearDown() override {
+        ResetSoundSet();
+        EXPECT_EQ(liveBefore, ProcessHeapClient()->LiveBlocks());
+        EXPECT_EQ(reportsBefore, HeapCorruptionReports());
+    }
+    // Indexes one damaged image; returns whether the read succeeded.
+    bool Run(GuardedImage& image, const Bytes& bytes, size_t size, const std::string& what) {
+        image.Load(bytes, size);
+        int ok = IndexSoundSet();
+        if (ok) CheckIndex(what);
+        ResetSoundSet();
+        return ok != 0;
+    }
+
+    Bytes source;
+    uint32_t liveBefore = 0, reportsBefore = 0;
+};
+
+}  // namespace
+
+TEST_F(Mutation, TheUndamagedFileReads) {
+    GuardedImage image(source.size());
+    EXPECT_TRUE(Run(image, source, source.size(), "original"));
+}
+
+TEST_F(Mutation, CutsAtEveryChunkBoundary) {
+    std::vector<size_t> starts;
+    ChunkStarts(source, 0, source.size(), starts);
+    ASSERT_GT(starts.size(), 50u);
+    GuardedImage image(source.size());
+    int succeeded = 0;
+    for (size_t cut : starts)
+        for (size_t delta : {size_t(0), size_t(4), size_t(9)})
+            if (cut + delta <= source.size())
+                succeeded += Run(image, source, cut + delta, "cut at " + std::to_string(cut + delta));
+    std::printf("cuts: %zu boundaries, %d reads succeeded\n", starts.size(), succeeded);
+}
+
+TEST_F(Mutation, ByteFlipsAndHugeSizeFields) {
+    std::mt19937 random(20261207);
+    std::vector<size_t> starts;
+    ChunkStarts(source, 0, source.size(), starts);
+    // Where the reader's fields lie: the instrument list and the pool table.
+    size_t headerEnd = source.find("wvpl");
+    ASSERT_NE(Bytes::npos, headerEnd);
+    const uint32_t huge[] = {0xFFFFFFFFu, 0xFFFFFFF0u, 0x7FFFFFFFu, 4000000000u, uint32_t(source.size()), 0};
+    GuardedImage image(source.size());
+    Bytes damaged = source;
+    int succeeded = 0, runs = 0;
+    for (int round = 0; round < 3000; ++round) {
+        size_t changed[8];
+        int n = 1 + int(random() % 4);
+        for (int i = 0; i < n; ++i) {
+            size_t at;
+            if (round % 3 == 2) {
+                // A size or count field set to a huge value.
+                size_t chunk = starts[random() % starts.size()];
+                at = chunk + 4 + 4 * (random() % 5);
+                if (at + 4 > damaged.size()) at = chunk;
+                uint32_t value = huge[random() % (sizeof huge / sizeof huge[0])];
+                damaged.replace(at, 4, U32(value));
+            } else {
+                at = round % 3 == 0 ? random() % headerEnd : random() % damaged.size();
+                damaged[at] = char(random() % 2 ? random() : damaged[at] ^ (1 << (random() % 8)));
+            }
+            changed[i] = at;
+        }
+        size_t size = round % 5 == 4 ? random() % damaged.size() : damaged.size();
+        succeeded += Run(image, damaged, size, "round " + std::to_string(round));
+        ++runs;
+        if (HasFatalFailure()) return;
+        for (int i = 0; i < n; ++i) damaged.replace(changed[i], 4, source, changed[i], 4);
+    }
+    std::printf("mutations: %d runs, %d reads succeeded\n", runs, succeeded);
+}
