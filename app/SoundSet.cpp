@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <cstring>
 #include <cwctype>
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#endif
 
 #include "../rtl/Str.h"
 
@@ -18,15 +21,25 @@ uint32_t poolCueCount = 0;
 size_t FindCode(const uint8_t* data, size_t size, size_t from, const char* code) {
     if (size < 4) return kCodeAbsent;
     const size_t last = size - 4;
-    while (from <= last) {
-        const void* hit = std::memchr(data + from, static_cast<unsigned char>(code[0]), last - from + 1);
-        if (!hit) return kCodeAbsent;
-        size_t pos = size_t(static_cast<const uint8_t*>(hit) - data);
-        if (data[pos + 1] == uint8_t(code[1]) && data[pos + 2] == uint8_t(code[2]) &&
-            data[pos + 3] == uint8_t(code[3]))
-            return pos;
-        from = pos + 1;
+    const uint8_t c0 = uint8_t(code[0]), c1 = uint8_t(code[1]), c2 = uint8_t(code[2]), c3 = uint8_t(code[3]);
+    size_t at = from;
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+    // Sixteen positions at a time: those holding the code's first two bytes.
+    const __m128i first = _mm_set1_epi8(char(c0)), second = _mm_set1_epi8(char(c1));
+    while (at <= last && size - at >= 17) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 1));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
+        for (size_t pos = at; mask; mask >>= 1, ++pos) {
+            if (!(mask & 1)) continue;
+            if (pos > last) return kCodeAbsent;
+            if (data[pos + 2] == c2 && data[pos + 3] == c3) return pos;
+        }
+        at += 16;
     }
+#endif
+    for (; at <= last; ++at)
+        if (data[at] == c0 && data[at + 1] == c1 && data[at + 2] == c2 && data[at + 3] == c3) return at;
     return kCodeAbsent;
 }
 
@@ -68,7 +81,12 @@ int IndexInstrument(const uint8_t* image, size_t size, size_t I) {
     uint32_t regions = ReadU32(image + I + 8);
 
     // Slots are added as regions are found, so a count the file cannot back
-    // allocates nothing for the regions that are not there.
+    // allocates nothing for the regions that are not there; a plausible count
+    // is reserved up front.
+    const uint32_t reserve = regions < 256 ? regions : 256;
+    entry.regionHeaders.SetCapacity(reserve, 0);
+    entry.waveLinks.SetCapacity(reserve, 0);
+    entry.sampleInfos.SetCapacity(reserve, 0);
     size_t R = FindCode(image, size, I + 8, "rgnh");
     for (uint32_t i = 0; i < regions && R != kCodeAbsent; ++i) {
         if (R + 8 + 12 > size) break;
@@ -78,7 +96,8 @@ int IndexInstrument(const uint8_t* image, size_t size, size_t I) {
         entry.regionHeaders.Append(image + R + 8);
         entry.waveLinks.Append(image + K + 8);
         entry.sampleInfos.Append(W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr);
-        R = FindCode(image, size, R + 8, "rgnh");
+        // The next header is only needed while regions remain.
+        if (i + 1 < regions) R = FindCode(image, size, R + 8, "rgnh");
     }
 
     size_t N = FindCode(image, size, I + 8, "INAM");

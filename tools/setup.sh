@@ -1,0 +1,142 @@
+# Set-up shared by ./run and ./test (sourced, not run): installs what is
+# missing, builds, prepares the Wine prefix and the default sound set, and
+# starts a display and a persistent wineserver. Everything started here is
+# stopped by orven_cleanup, which the callers run on exit.
+
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD=$ROOT/build
+SOUNDFONT=/usr/share/sounds/sf2/TimGM6mb.sf2
+mkdir -p "$BUILD"
+log() { printf '== %s\n' "$*" >&2; }
+
+ORVEN_STARTED_XVFB=
+ORVEN_STARTED_WINESERVER=
+orven_cleanup() {
+    set +e
+    if [ -n "$ORVEN_STARTED_WINESERVER" ]; then
+        WINEPREFIX=$WINEPREFIX "$WINESERVER" -k >/dev/null 2>&1
+        WINEPREFIX=$WINEPREFIX "$WINESERVER" -w >/dev/null 2>&1
+    fi
+    if [ -n "$ORVEN_STARTED_XVFB" ]; then
+        kill "$ORVEN_STARTED_XVFB" >/dev/null 2>&1
+        wait "$ORVEN_STARTED_XVFB" 2>/dev/null
+    fi
+}
+
+# Packages -------------------------------------------------------------------
+orven_packages() {
+    local want=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+        wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick
+        timgm6mb-soundfont gigtools libgig-dev pkg-config g++ python3
+        fonts-dejavu-core fonts-urw-base35)
+    command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || want+=(nodejs npm)
+    local missing=()
+    for p in "${want[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return
+    log "installing: ${missing[*]}"
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Which Windows build this host runs: 32-bit Wine needs the kernel's 32-bit
+# support; without it the 64-bit build of the same sources runs under wine64.
+orven_pick_arch() {
+    if [ -n "${ORVEN_ARCH:-}" ]; then
+        :
+    elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
+        ORVEN_ARCH=win32
+    else
+        ORVEN_ARCH=win64
+    fi
+    if [ "$ORVEN_ARCH" = win32 ]; then
+        WINE=/usr/lib/wine/wine; WINESERVER=/usr/lib/wine/wineserver32; export WINEARCH=win32
+    else
+        WINE=/usr/lib/wine/wine64; WINESERVER=/usr/lib/wine/wineserver64; export WINEARCH=win64
+    fi
+    export WINEPREFIX=$BUILD/prefix-$ORVEN_ARCH
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+    log "running the $ORVEN_ARCH build under $WINE"
+}
+
+# Build ------------------------------------------------------------------------
+orven_build() {
+    local arch toolchain
+    for arch in win32 win64; do
+        toolchain=$ROOT/cmake/mingw-i686.cmake
+        [ "$arch" = win64 ] && toolchain=$ROOT/cmake/mingw-x86_64.cmake
+        if [ ! -f "$BUILD/$arch/build.ninja" ]; then
+            cmake -S "$ROOT" -B "$BUILD/$arch" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+                -DORVEN_SOUNDSET='C:\windows\system32\drivers\gm.dls' \
+                -DORVEN_SOUNDSET_UNIX="$BUILD/soundset/gm.dls" >/dev/null
+        fi
+        log "building $arch"
+        ninja -C "$BUILD/$arch" >&2
+    done
+    log "building the libgig benchmark"
+    mkdir -p "$BUILD/host"
+    if [ ! -x "$BUILD/host/gigbench" ] || [ "$ROOT/tools/gigbench/gigbench.cpp" -nt "$BUILD/host/gigbench" ]; then
+        g++ -O2 -std=c++17 -o "$BUILD/host/gigbench" "$ROOT/tools/gigbench/gigbench.cpp" \
+            $(pkg-config --cflags --libs gig)
+    fi
+}
+
+# The default sound set: TimGM6mb converted to DLS at 22,050 Hz.
+orven_soundset() {
+    local out=$BUILD/soundset/gm.dls gen=$ROOT/tools/gmdls
+    mkdir -p "$BUILD/soundset"
+    if [ ! -d "$gen/node_modules" ] || [ "$gen/package-lock.json" -nt "$gen/node_modules" ]; then
+        log "installing the converter's npm packages"
+        (cd "$gen" && npm ci --silent --no-audit --no-fund >&2 && touch node_modules)
+    fi
+    if [ ! -s "$out" ] || [ "$gen/make_gm_dls.mjs" -nt "$out" ]; then
+        log "making the default sound set"
+        node "$gen/make_gm_dls.mjs" "$SOUNDFONT" "$out.tmp" >&2
+        mv "$out.tmp" "$out"
+        mv "$out.tmp.json" "$out.json" 2>/dev/null || true
+    fi
+}
+
+# Display ----------------------------------------------------------------------
+orven_display() {
+    if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
+    local n=90
+    while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+    ORVEN_STARTED_XVFB=$!
+    export DISPLAY=:$n
+    local i
+    for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return; sleep 0.1; done
+    log "Xvfb did not start"; return 1
+}
+
+# Wine prefix inside the build folder, with the sound set where Windows keeps
+# it and the fonts the program asks for mapped to free look-alikes.
+orven_prefix() {
+    "$WINESERVER" -p >/dev/null 2>&1 </dev/null &
+    ORVEN_STARTED_WINESERVER=1
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        log "creating the Wine prefix $WINEPREFIX"
+        setsid "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
+    else
+        setsid "$WINE" wineboot </dev/null >/dev/null 2>&1 || true
+    fi
+    local drivers=$WINEPREFIX/drive_c/windows/system32/drivers
+    mkdir -p "$drivers"
+    cmp -s "$BUILD/soundset/gm.dls" "$drivers/gm.dls" || cp "$BUILD/soundset/gm.dls" "$drivers/gm.dls"
+}
+
+orven_setup() {
+    trap orven_cleanup EXIT
+    orven_packages
+    orven_pick_arch
+    orven_soundset
+    orven_build
+    orven_display
+    orven_prefix
+}
