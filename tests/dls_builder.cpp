@@ -47,17 +47,17 @@ Bytes WaveChunk(const WaveSpec& w) {
     return List("LIST", "wave", Chunk("fmt ", fmt) + Chunk("data", data));
 }
 
-Bytes BuildDls(const DlsSpec& spec) {
+Bytes BuildDls(const DlsLayout& layout) {
     Bytes lins;
-    for (const InstrumentSpec& ins : spec.instruments) lins += InstrumentChunk(ins);
+    for (const InstrumentSpec& ins : layout.instruments) lins += InstrumentChunk(ins);
     Bytes pool, cues;
-    for (const WaveSpec& w : spec.waves) {
+    for (const WaveSpec& w : layout.waves) {
         cues += U32(uint32_t(pool.size()));
         pool += WaveChunk(w);
     }
-    Bytes body = Chunk("colh", U32(uint32_t(spec.instruments.size())));
+    Bytes body = Chunk("colh", U32(uint32_t(layout.instruments.size())));
     body += List("LIST", "lins", lins);
-    body += Chunk("ptbl", U32(8) + U32(uint32_t(spec.waves.size())) + cues);
+    body += Chunk("ptbl", U32(8) + U32(uint32_t(layout.waves.size())) + cues);
     body += List("LIST", "wvpl", pool);
     return List("RIFF", "DLS ", body);
 }

@@ -30,7 +30,7 @@ struct WaveSpec {
     uint32_t rate = 22050;
 };
 
-struct DlsSpec {
+struct DlsLayout {
     std::vector<InstrumentSpec> instruments;
     std::vector<WaveSpec> waves;
 };
@@ -40,7 +40,7 @@ Bytes InstrumentChunk(const InstrumentSpec& instrument);
 Bytes WaveChunk(const WaveSpec& wave);
 
 // A DLS collection in the canonical order: colh, lins, ptbl, wvpl.
-Bytes BuildDls(const DlsSpec& spec);
+Bytes BuildDls(const DlsLayout& layout);
 
 // Puts bytes into SoundSetImage (after resetting the index) and indexes them.
 int IndexBytes(const Bytes& bytes);

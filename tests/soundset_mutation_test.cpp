@@ -94,7 +94,7 @@ Bytes SourceFile() {
     const char* path = std::getenv("ORVEN_SOUNDSET");
     if (path && *path && ReadFile(path, bytes)) return bytes;
     // Without the default set: a crafted collection of the same shape.
-    DlsSpec spec;
+    DlsLayout layout;
     for (int i = 0; i < 12; ++i) {
         InstrumentSpec ins{"Instrument " + std::to_string(i), {}};
         for (int r = 0; r <= i % 4; ++r) {
@@ -105,14 +105,14 @@ Bytes SourceFile() {
             region.loopLength = 20;
             ins.regions.push_back(region);
         }
-        spec.instruments.push_back(ins);
+        layout.instruments.push_back(ins);
     }
     for (int w = 0; w < 7; ++w) {
         WaveSpec wave;
         wave.samples.assign(100 + w * 37, int16_t(w * 100));
-        spec.waves.push_back(wave);
+        layout.waves.push_back(wave);
     }
-    return BuildDls(spec);
+    return BuildDls(layout);
 }
 
 // Start of every chunk of the RIFF tree.

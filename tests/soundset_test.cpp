@@ -24,13 +24,13 @@ RegionSpec Region(uint32_t cue, bool loop = false, uint32_t start = 0, uint32_t 
     return r;
 }
 
-DlsSpec TwoInstruments() {
-    DlsSpec spec;
-    spec.instruments.push_back({"Piano", {Region(1, true, 100, 50), Region(0)}});
-    spec.instruments.push_back({"Strings", {Region(0)}});
-    spec.waves.push_back(Wave(10));
-    spec.waves.push_back(Wave(300, 1000));
-    return spec;
+DlsLayout TwoInstruments() {
+    DlsLayout layout;
+    layout.instruments.push_back({"Piano", {Region(1, true, 100, 50), Region(0)}});
+    layout.instruments.push_back({"Strings", {Region(0)}});
+    layout.waves.push_back(Wave(10));
+    layout.waves.push_back(Wave(300, 1000));
+    return layout;
 }
 
 std::wstring NameOf(uint32_t i) { return instrumentNames[i]; }
@@ -141,13 +141,13 @@ TEST_F(SoundSet, CueArrayAtOrPastTheEndIsRefused) {
 }
 
 TEST_F(SoundSet, RegionWithoutSampleInfoTakesTheNextOne) {
-    DlsSpec spec;
+    DlsLayout layout;
     RegionSpec bare = Region(0);
     bare.wsmp = false;
-    spec.instruments.push_back({"A", {bare, Region(0, true, 3, 4)}});
-    spec.instruments.push_back({"B", {bare}});
-    spec.waves.push_back(Wave(10));
-    ASSERT_EQ(1, IndexBytes(BuildDls(spec)));
+    layout.instruments.push_back({"A", {bare, Region(0, true, 3, 4)}});
+    layout.instruments.push_back({"B", {bare}});
+    layout.waves.push_back(Wave(10));
+    ASSERT_EQ(1, IndexBytes(BuildDls(layout)));
     EXPECT_EQ(instruments[0].sampleInfos[1], instruments[0].sampleInfos[0]);
     uint32_t start, length;
     EXPECT_TRUE(RegionLoop(instruments[0], 0, start, length));
@@ -157,14 +157,14 @@ TEST_F(SoundSet, RegionWithoutSampleInfoTakesTheNextOne) {
 }
 
 TEST_F(SoundSet, NamesLoseTrailingWhiteSpaceAndFourByteSequences) {
-    DlsSpec spec;
-    spec.instruments.push_back({"Organ\t \r\n", {Region(0)}});
-    spec.instruments.push_back({"   ", {Region(0)}});
-    spec.instruments.push_back({"Sm\xF0\x9F\x98\x80ile \xC3\xA9", {Region(0)}});
-    spec.instruments.push_back({"", {Region(0)}});
-    spec.instruments.push_back({Bytes(300, 'n'), {Region(0)}});
-    spec.waves.push_back(Wave(4));
-    ASSERT_EQ(1, IndexBytes(BuildDls(spec)));
+    DlsLayout layout;
+    layout.instruments.push_back({"Organ\t \r\n", {Region(0)}});
+    layout.instruments.push_back({"   ", {Region(0)}});
+    layout.instruments.push_back({"Sm\xF0\x9F\x98\x80ile \xC3\xA9", {Region(0)}});
+    layout.instruments.push_back({"", {Region(0)}});
+    layout.instruments.push_back({Bytes(300, 'n'), {Region(0)}});
+    layout.waves.push_back(Wave(4));
+    ASSERT_EQ(1, IndexBytes(BuildDls(layout)));
     EXPECT_STREQ("Organ", instruments[0].name);
     EXPECT_EQ(L"Organ", NameOf(0));
     EXPECT_STREQ(" ", instruments[1].name);
@@ -175,16 +175,16 @@ TEST_F(SoundSet, NamesLoseTrailingWhiteSpaceAndFourByteSequences) {
 }
 
 TEST_F(SoundSet, RegionCountsTheFileCannotBackAllocateNothing) {
-    DlsSpec spec;
+    DlsLayout layout;
     InstrumentSpec greedy{"Greedy", {Region(0), Region(0)}};
     greedy.declaredRegions = 4000000000;
-    spec.instruments.push_back(greedy);
+    layout.instruments.push_back(greedy);
     InstrumentSpec three{"Three", {Region(0)}};
     three.declaredRegions = 3;
-    spec.instruments.push_back(three);
-    spec.waves.push_back(Wave(4));
+    layout.instruments.push_back(three);
+    layout.waves.push_back(Wave(4));
     uint32_t live = ProcessHeapClient()->LiveBlocks();
-    ASSERT_EQ(1, IndexBytes(BuildDls(spec)));
+    ASSERT_EQ(1, IndexBytes(BuildDls(layout)));
     // The greedy header walks on into the next instrument's region, as the
     // byte search finds it; the slots that no region fills do not exist.
     EXPECT_EQ(3u, instruments[0].waveLinks.count);
@@ -227,8 +227,8 @@ TEST_F(SoundSet, FieldsTooCloseToTheEndAreNotRead) {
 }
 
 TEST_F(SoundSet, CueWaveListChecksEveryBound) {
-    DlsSpec spec = TwoInstruments();
-    Bytes file = BuildDls(spec);
+    DlsLayout layout = TwoInstruments();
+    Bytes file = BuildDls(layout);
     size_t cues = file.find("ptbl") + 16;
     uint32_t size = 0;
 
