@@ -17,6 +17,7 @@ TArray<wchar_t*> instrumentNames(64);
 const uint8_t* wavePool = nullptr;
 const uint8_t* poolCues = nullptr;
 uint32_t poolCueCount = 0;
+int32_t selectedInstrument = 0;
 
 size_t FindCode(const uint8_t* data, size_t size, size_t from, const char* code) {
     if (size < 4) return kCodeAbsent;
@@ -153,8 +154,10 @@ int ReadSoundSet(const char* path) {
 }
 
 void FreeInstrumentNames() {
-    for (uint32_t i = instrumentNames.count; i > 0; --i) ThreadHeap->Free(instrumentNames[i - 1]);
-    instrumentNames.count = 0;
+    while (instrumentNames.count) {
+        --instrumentNames.count;
+        ThreadHeap->Free(instrumentNames[instrumentNames.count]);
+    }
 }
 
 void ResetSoundSet() {

@@ -21,6 +21,7 @@ extern TArray<wchar_t*> instrumentNames;
 extern const uint8_t* wavePool;
 extern const uint8_t* poolCues;
 extern uint32_t poolCueCount;   // cues of the pool table that lie inside the image
+extern int32_t selectedInstrument;   // index into instruments
 
 // Reads the file whole and indexes it: 1 on success, 0 on any failure.
 int ReadSoundSet(const char* path);

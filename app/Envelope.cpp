@@ -1,0 +1,102 @@
+#include "Envelope.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "../rtl/Str.h"
+#include "SoundSet.h"
+#include "WaveImage.h"
+
+float envelopeParams[3] = {0.0f, 0.5f, 0.25f};
+const wchar_t* const envelopeParamNames[3] = {L"Attack", L"Sustain", L"Release"};
+
+double EnvelopeGain(double t) {
+    const double attack = envelopeParams[0], sustain = envelopeParams[1], release = envelopeParams[2];
+    if (t < 0) return 0;
+    if (t < attack) return t / attack;
+    if (t < sustain) return 1;
+    if (t < sustain + release) return 1 - (t - sustain) / release;
+    return 0;
+}
+
+bool EnvelopeSampleCount(uint32_t maxSamples, uint32_t& n) {
+    const double x = (double(envelopeParams[1]) + double(envelopeParams[2])) * kEnvelopeRate;
+    if (std::isnan(x)) return false;
+    if (x <= 0) {
+        n = 0;
+        return true;
+    }
+    if (x > maxSamples) return false;
+    n = uint32_t(std::ceil(x));
+    return true;
+}
+
+bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLengthOut) {
+    ClearWaveImage();
+    uint32_t listSize;
+    const uint8_t* list = CueWaveList(cue, listSize);
+    WaveParts wave;
+    if (!list || !SplitWave(list, listSize, wave)) return false;
+
+    // The image stays inside the storage reserved at start-up.
+    const uint32_t fixed = 20 + wave.headSize;
+    const uint32_t room = kWaveImageReserve > fixed ? (kWaveImageReserve - fixed) / 2 : 0;
+    uint32_t n;
+    if (!EnvelopeSampleCount(room, n)) return false;
+
+    const uint32_t sampleCount = wave.dataSize / 2;
+    uint32_t loopStart = sampleCount, loopLength = 0;
+    if (selectedInstrument >= 0 && uint32_t(selectedInstrument) < instruments.count)
+        RegionLoop(instruments[uint32_t(selectedInstrument)], 0, loopStart, loopLength);
+    if (loopStartOut) *loopStartOut = loopStart;
+    if (loopLengthOut) *loopLengthOut = loopLength;
+
+    AppendWaveBytes("RIFF", 4);
+    AppendWaveU32(0);
+    AppendWaveBytes("WAVE", 4);
+    AppendWaveBytes(wave.head, wave.headSize);
+    AppendWaveBytes("data", 4);
+    AppendWaveU32(2 * n);
+
+    const uint32_t at = WaveImage.count;
+    WaveImage.Grow(at + 2 * n, at + 2 * n);
+    uint8_t* out = WaveImage.items + at;
+    const uint8_t* samples = wave.samples;
+    const double step = double(1.0f / float(kEnvelopeRate));
+    for (uint32_t i = 0; i < n; ++i) {
+        // Past the wave's samples (no loop, or a loop outside them) it is silent.
+        const uint64_t j = EnvelopeSourceIndex(i, loopStart, loopLength);
+        int value = 0;
+        if (j < sampleCount) {
+            const int16_t sample = int16_t(uint16_t(samples[2 * j] | samples[2 * j + 1] << 8));
+            value = int(std::nearbyint(EnvelopeGain(i * step) * sample));
+        }
+        out[2 * i] = uint8_t(value);
+        out[2 * i + 1] = uint8_t(unsigned(value) >> 8);
+    }
+
+    const uint32_t riffSize = WaveImage.count - 8;
+    const uint8_t size[4] = {uint8_t(riffSize), uint8_t(riffSize >> 8), uint8_t(riffSize >> 16), uint8_t(riffSize >> 24)};
+    std::memcpy(WaveImage.items + 4, size, 4);
+    return true;
+}
+
+void PlayEnvelope(uint32_t cue) {
+    StopSound();
+    if (RenderEnvelopeImage(cue)) PlayWaveImage();
+}
+
+void SaveEnvelope(uint32_t cue) {
+    StopSound();
+    uint32_t loopStart = 0, loopLength = 0;
+    if (!RenderEnvelopeImage(cue, &loopStart, &loopLength)) return;
+    uint32_t counts[3];
+    for (int p = 0; p < 3; ++p) {
+        // Negative counts print as their unsigned 32-bit form; counts that
+        // are not numbers or lie far outside 32 bits print as 0.
+        const double c = std::floor(double(envelopeParams[p]) * kEnvelopeRate);
+        counts[p] = c > -9.0e15 && c < 9.0e15 ? uint32_t(uint64_t(int64_t(c))) : 0;
+    }
+    SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%u-%u-%u).wav", saveFolder, SelectedInstrumentName(), cue,
+                            loopStart, loopLength, counts[0], counts[1], counts[2]));
+}

@@ -1,0 +1,32 @@
+// The attack-sustain-release envelope and the rendering of a wave through it.
+#pragma once
+
+#include <cstdint>
+
+const uint32_t kEnvelopeRate = 22050;
+
+// Attack, sustain (the moment the release begins) and release, in seconds.
+extern float envelopeParams[3];
+extern const wchar_t* const envelopeParamNames[3];
+
+// The gain, between 0 and 1, at t seconds.
+double EnvelopeGain(double t);
+
+// Output samples for the current values: false when the length is not a
+// number or the image would not fit `maxSamples`.
+bool EnvelopeSampleCount(uint32_t maxSamples, uint32_t& n);
+
+// The source sample index for output index i of a wave looped at
+// [loopStart, loopStart + loopLength).
+inline uint64_t EnvelopeSourceIndex(uint64_t i, uint64_t loopStart, uint64_t loopLength) {
+    if (i < loopStart + loopLength) return i;
+    return loopStart + (i - loopStart) % (loopLength ? loopLength : 1);
+}
+
+// Builds the enveloped image of cue k in WaveImage and reports the loop used.
+// False, with an empty image, when the wave does not lie inside the sound set,
+// holds no data or the length is refused.
+bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStart = nullptr, uint32_t* loopLength = nullptr);
+
+void PlayEnvelope(uint32_t cue);
+void SaveEnvelope(uint32_t cue);

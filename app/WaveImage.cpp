@@ -1,0 +1,134 @@
+#include "WaveImage.h"
+
+#include <commdlg.h>
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+
+#include "../rtl/Str.h"
+#include "SoundSet.h"
+
+TArray<uint8_t> WaveImage(256);
+wchar_t saveFolder[260];
+void (*RebuildInfoPanelHook)() = nullptr;
+HWND (*OwnerWindowHook)() = nullptr;
+
+namespace {
+wchar_t chosenPath[260];
+
+HWND OwnerWindow() { return OwnerWindowHook ? OwnerWindowHook() : nullptr; }
+
+void RebuildInfoPanel() {
+    if (RebuildInfoPanelHook) RebuildInfoPanelHook();
+}
+
+// The narrow form of a path, or null when a unit has none in the code page
+// the file functions use: opening a different file than the one chosen must
+// not happen.
+const char* NarrowPath(const wchar_t* path) {
+    const char* narrow = TempText("%S", path);
+    wchar_t back[kPathUnits];
+    int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow, -1, back, kPathUnits);
+    if (n <= 0 || std::wcscmp(back, path) != 0) return nullptr;
+    return narrow;
+}
+
+bool WriteImage(const char* narrowPath) {
+    FILE* file = narrowPath ? std::fopen(narrowPath, "wb") : nullptr;
+    if (!file) return false;
+    const size_t written = WaveImage.count ? std::fwrite(WaveImage.items, 1, WaveImage.count, file) : 0;
+    const bool closed = std::fclose(file) == 0;
+    return written == WaveImage.count && closed;
+}
+}  // namespace
+
+void ReserveWaveImage() { WaveImage.Grow(kWaveImageReserve, kWaveImageReserve); }
+
+void ClearWaveImage() { WaveImage.SetCapacity(WaveImage.capacity, 0); }
+
+void AppendWaveBytes(const void* bytes, uint32_t size) {
+    const uint32_t at = WaveImage.count;
+    WaveImage.Grow(at + size, at + size);
+    if (size) std::memcpy(WaveImage.items + at, bytes, size);
+}
+
+void AppendWaveU32(uint32_t value) {
+    const uint8_t bytes[4] = {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
+    AppendWaveBytes(bytes, 4);
+}
+
+void StopSound() { PlaySoundA(nullptr, nullptr, kStopFlags); }
+
+void PlayWaveImage() {
+    if (WaveImage.count == 0) return;
+    PlaySoundA(reinterpret_cast<LPCSTR>(WaveImage.items), nullptr, kPlayFlags);
+}
+
+bool BuildRawImage(uint32_t cue) {
+    ClearWaveImage();
+    uint32_t listSize;
+    const uint8_t* list = CueWaveList(cue, listSize);
+    WaveParts wave;
+    if (!list || !SplitWave(list, listSize, wave)) return false;
+    AppendWaveBytes("RIFF", 4);
+    AppendWaveU32(listSize);
+    AppendWaveBytes("WAVE", 4);
+    AppendWaveBytes(list + 12, listSize - 4);
+    return true;
+}
+
+void PlayRaw(uint32_t cue) {
+    StopSound();
+    if (BuildRawImage(cue)) PlayWaveImage();
+}
+
+void SaveRaw(uint32_t cue) {
+    StopSound();
+    if (!BuildRawImage(cue)) return;
+    SaveWaveImage(TempTextW(L"%s%S (%u).wav", saveFolder, SelectedInstrumentName(), cue));
+}
+
+const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner) {
+    CopyWide(chosenPath, proposed, 260);
+    OPENFILENAMEW dialog;
+    std::memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = L"Wave files (*.wav)\0*.wav\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = chosenPath;
+    dialog.nMaxFile = 260;
+    dialog.lpstrInitialDir = saveFolder;
+    dialog.lpstrTitle = L"Save...";
+    return GetSaveFileNameW(&dialog) ? chosenPath : nullptr;
+}
+
+void ShowError(HWND owner, const char* caption, const char* format, ...) {
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    FormatTextV(text, sizeof text, format, args);
+    va_end(args);
+    MessageBoxA(owner, text, caption, MB_OK);
+}
+
+void SaveWaveImage(const wchar_t* proposed) {
+    HWND owner = OwnerWindow();
+    const wchar_t* path = ChooseSaveFile(proposed, owner);
+    if (!path) {
+        RebuildInfoPanel();
+        return;
+    }
+    if (!WriteImage(NarrowPath(path))) ShowError(owner, "Error", "Error saving to \"%S\"", path);
+    if (owner) InvalidateRect(owner, nullptr, FALSE);
+    RebuildInfoPanel();
+    PathDirectory(saveFolder, path);
+}
+
+const char* SelectedInstrumentName() {
+    if (selectedInstrument < 0 || uint32_t(selectedInstrument) >= instruments.count) return "";
+    const char* name = instruments[uint32_t(selectedInstrument)].name;
+    return name ? name : "";
+}

@@ -1,0 +1,3 @@
+# Sources of the panel framework, added to orven_core.
+set(ORVEN_PANEL_SOURCES
+)

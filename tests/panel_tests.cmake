@@ -1,0 +1,1 @@
+# Tests of the panel framework (included by tests/CMakeLists.txt).
