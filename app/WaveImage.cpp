@@ -35,6 +35,13 @@ const char* NarrowPath(const wchar_t* path) {
     return narrow;
 }
 
+// The path as narrow text for a message, with '?' for what the code page lacks.
+const char* DisplayPath(const wchar_t* path) {
+    static char narrow[4 * kPathUnits];
+    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, "?", nullptr)) narrow[0] = 0;
+    return narrow;
+}
+
 bool WriteImage(const char* narrowPath) {
     FILE* file = narrowPath ? std::fopen(narrowPath, "wb") : nullptr;
     if (!file) return false;
@@ -121,7 +128,7 @@ void SaveWaveImage(const wchar_t* proposed) {
         RebuildInfoPanel();
         return;
     }
-    if (!WriteImage(NarrowPath(path))) ShowError(owner, "Error", "Error saving to \"%S\"", path);
+    if (!WriteImage(NarrowPath(path))) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
     if (owner) InvalidateRect(owner, nullptr, FALSE);
     RebuildInfoPanel();
     PathDirectory(saveFolder, path);

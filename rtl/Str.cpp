@@ -100,20 +100,26 @@ char* DuplicateName(const char* text) {
 // conventions, unlike the C99 family MinGW substitutes for vsnprintf.
 int FormatTextV(char* buffer, uint32_t size, const char* format, va_list args) {
     if (size == 0) return 0;
+    // Cleared first: a conversion that fails part-way leaves a terminated
+    // prefix, never bytes the formatter did not write.
+    std::memset(buffer, 0, size * sizeof(*buffer));
     int n = _vsnprintf(buffer, size, format, args);
     if (n < 0 || uint32_t(n) >= size) {
         buffer[size - 1] = 0;
-        return int(size - 1);
+        return int(std::strlen(buffer));
     }
     return n;
 }
 
 int FormatTextWV(wchar_t* buffer, uint32_t size, const wchar_t* format, va_list args) {
     if (size == 0) return 0;
+    // Cleared first: a conversion that fails part-way leaves a terminated
+    // prefix, never bytes the formatter did not write.
+    std::memset(buffer, 0, size * sizeof(*buffer));
     int n = _vsnwprintf(buffer, size, format, args);
     if (n < 0 || uint32_t(n) >= size) {
         buffer[size - 1] = 0;
-        return int(size - 1);
+        return int(std::wcslen(buffer));
     }
     return n;
 }

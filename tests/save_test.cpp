@@ -1,0 +1,233 @@
+// The save sequence against the real save dialog and message box: a driver
+// thread finds each window the sequence opens and answers it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/Envelope.h"
+#include "app/SoundSet.h"
+#include "app/WaveImage.h"
+#include "dls_builder.h"
+
+namespace {
+
+const int kFileNameControl = 0x47C;   // the dialog's file name box
+const int kMessageText = 0xFFFF;      // the message box's text
+
+struct Step {
+    std::wstring title;                        // "Save..." or "Error"
+    std::function<void(HWND)> answer;
+};
+
+// Answers the windows of `steps` in order, each within 30 seconds.
+class Driver {
+public:
+    explicit Driver(std::vector<Step> steps) : steps_(std::move(steps)) {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+    }
+    // Steps that were answered; waits for the thread.
+    size_t Finish() {
+        WaitForSingleObject(thread_, 60000);
+        CloseHandle(thread_);
+        return answered_;
+    }
+
+private:
+    static DWORD WINAPI Run(void* self) {
+        Driver* d = static_cast<Driver*>(self);
+        for (Step& step : d->steps_) {
+            HWND window = nullptr;
+            for (int i = 0; i < 600 && !window; ++i) {
+                HWND found = FindWindowW(L"#32770", step.title.c_str());
+                if (found && IsWindowVisible(found) && found != d->last_) window = found;
+                else Sleep(50);
+            }
+            if (!window) {
+                // Nothing to answer: dismiss whatever dialog is open so that
+                // the test fails instead of waiting for ever.
+                for (int i = 0; i < 20; ++i) {
+                    HWND stray = FindWindowW(L"#32770", nullptr);
+                    if (stray) PostMessageW(stray, WM_COMMAND, IDCANCEL, 0);
+                    Sleep(250);
+                }
+                return 1;
+            }
+            Sleep(200);   // let it finish its own start-up
+            step.answer(window);
+            d->last_ = window;
+            ++d->answered_;
+            for (int i = 0; i < 200 && IsWindow(window); ++i) Sleep(50);
+        }
+        return 0;
+    }
+
+    std::vector<Step> steps_;
+    HANDLE thread_;
+    HWND last_ = nullptr;
+    std::atomic<size_t> answered_{0};
+};
+
+std::wstring Text(HWND window, int id) {
+    wchar_t text[1024] = {0};
+    GetDlgItemTextW(window, id, text, 1024);
+    return text;
+}
+
+const int kLookInControl = 0x471;     // the folder the dialog shows
+
+Step Confirm(const std::wstring& path, std::wstring* proposed = nullptr, std::wstring* lookIn = nullptr) {
+    return {L"Save...", [path, proposed, lookIn](HWND dialog) {
+                if (proposed) *proposed = Text(dialog, kFileNameControl);
+                if (lookIn) *lookIn = Text(dialog, kLookInControl);
+                SetDlgItemTextW(dialog, kFileNameControl, path.c_str());
+                PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+            }};
+}
+
+Step Cancel(std::wstring* proposed) {
+    return {L"Save...", [proposed](HWND dialog) {
+                *proposed = Text(dialog, kFileNameControl);
+                PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+            }};
+}
+
+Step ErrorBox(std::wstring* text) {
+    return {L"Error", [text](HWND box) {
+                *text = Text(box, kMessageText);
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+            }};
+}
+
+std::string Contents(const std::wstring& path) {
+    std::string bytes;
+    FILE* f = _wfopen(path.c_str(), L"rb");
+    if (!f) return "<none>";
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+int rebuilds = 0;
+
+class Save : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ReserveWaveImage();
+        DlsLayout layout;
+        RegionSpec looped;
+        looped.cue = 1;
+        looped.loop = true;
+        looped.loopStart = 100;
+        looped.loopLength = 50;
+        layout.instruments.push_back({"Piano", {looped}});
+        for (size_t n : {10, 300}) {
+            WaveSpec w;
+            for (size_t i = 0; i < n; ++i) w.samples.push_back(int16_t(i * 37));
+            layout.waves.push_back(w);
+        }
+        ASSERT_EQ(1, IndexBytes(BuildDls(layout)));
+        selectedInstrument = 0;
+        saveFolder[0] = 0;
+        rebuilds = 0;
+        RebuildInfoPanelHook = [] { ++rebuilds; };
+
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"orven-save-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    void TearDown() override {
+        RebuildInfoPanelHook = nullptr;
+        ResetSoundSet();
+    }
+    std::string Image() const { return std::string(reinterpret_cast<const char*>(WaveImage.items), WaveImage.count); }
+
+    std::wstring folder;
+};
+
+}  // namespace
+
+TEST_F(Save, ConfirmedSaveWritesTheImageAndRemembersTheFolder) {
+    const std::wstring path = folder + L"\\first.wav";
+    std::wstring proposed;
+    Driver driver({Confirm(path, &proposed)});
+    SaveRaw(1);
+    ASSERT_EQ(1u, driver.Finish());
+    EXPECT_EQ(L"Piano (1).wav", proposed);   // bare name with no folder yet
+    ASSERT_TRUE(BuildRawImage(1));
+    EXPECT_EQ(Image(), Contents(path));
+    EXPECT_EQ(folder + L"\\", std::wstring(saveFolder));
+    EXPECT_EQ(1, rebuilds);
+
+    // The next proposal starts with the folder; confirming it overwrites the
+    // file without a question.
+    const std::wstring again = folder + L"\\Piano (1).wav";
+    FILE* junk = _wfopen(again.c_str(), L"wb");
+    std::fputs("junk that is longer than nothing", junk);
+    std::fclose(junk);
+    std::wstring lookIn;
+    Driver second({Confirm(again, &proposed, &lookIn)});
+    SaveRaw(1);
+    ASSERT_EQ(1u, second.Finish());
+    // The dialog opens the proposal's folder and shows its name part.
+    EXPECT_EQ(L"Piano (1).wav", proposed);
+    EXPECT_EQ(folder.substr(folder.rfind(L'\\') + 1), lookIn);
+    EXPECT_EQ(Image(), Contents(again));
+    DeleteFileW(path.c_str());
+    DeleteFileW(again.c_str());
+}
+
+TEST_F(Save, EnvelopeSaveProposesTheLoopAndTheCounts) {
+    std::wstring proposed;
+    Driver driver({Cancel(&proposed)});
+    SaveEnvelope(1);
+    ASSERT_EQ(1u, driver.Finish());
+    EXPECT_EQ(L"Piano (1-100-50_0-11025-5512).wav", proposed);
+    EXPECT_EQ(1, rebuilds);             // the panel is rebuilt after a cancel too
+    EXPECT_EQ(L"", std::wstring(saveFolder));
+    EXPECT_FALSE(Exists(L"Piano (1-100-50_0-11025-5512).wav"));
+
+    const std::wstring path = folder + L"\\env.wav";
+    Driver confirm({Confirm(path)});
+    SaveEnvelope(1);
+    ASSERT_EQ(1u, confirm.Finish());
+    ASSERT_TRUE(RenderEnvelopeImage(1));
+    EXPECT_EQ(Image(), Contents(path));
+    EXPECT_EQ(16538u * 2 + 44, Contents(path).size());
+    DeleteFileW(path.c_str());
+}
+
+TEST_F(Save, FilesThatCannotBeWrittenAreReported) {
+    // A name the file functions' code page cannot spell: nothing is opened.
+    const std::wstring foreign = folder + L"\\\x65E5\x672C.wav";
+    std::wstring message;
+    Driver driver({Confirm(foreign), ErrorBox(&message)});
+    SaveRaw(1);
+    ASSERT_EQ(2u, driver.Finish());
+    EXPECT_EQ(L"Error saving to \"" + folder + L"\\??.wav\"", message);
+    EXPECT_EQ(folder + L"\\", std::wstring(saveFolder));   // remembered all the same
+    EXPECT_EQ(1, rebuilds);
+    EXPECT_FALSE(Exists(foreign));
+
+    // A file that opens but takes no bytes: the failed write is reported.
+    const std::wstring full = L"Z:\\dev\\full";
+    if (GetFileAttributesW(full.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        Driver second({Confirm(full), ErrorBox(&message)});
+        SaveRaw(1);
+        ASSERT_EQ(2u, second.Finish());
+        EXPECT_EQ(L"Error saving to \"Z:\\dev\\full\"", message);
+        EXPECT_EQ(L"Z:\\dev\\", std::wstring(saveFolder));
+        EXPECT_EQ(2, rebuilds);
+    }
+}
