@@ -1,0 +1,121 @@
+// The real program, started with and without a sound set.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring ProgramPath() {
+    const char* unixPath = std::getenv("ORVEN_PROGRAM");
+    if (!unixPath) return L"";
+    std::wstring path = unixPath[0] == '/' ? L"Z:" : L"";
+    for (const char* p = unixPath; *p; ++p) path += wchar_t(*p == '/' ? '\\' : *p);
+    return path;
+}
+
+// The environment block of this process with SystemRoot replaced.
+std::vector<wchar_t> EnvironmentWith(const std::wstring& systemRoot) {
+    std::vector<wchar_t> block;
+    wchar_t* own = GetEnvironmentStringsW();
+    for (const wchar_t* p = own; *p; p += wcslen(p) + 1) {
+        if (_wcsnicmp(p, L"SystemRoot=", 11) == 0) continue;
+        block.insert(block.end(), p, p + wcslen(p) + 1);
+    }
+    FreeEnvironmentStringsW(own);
+    const std::wstring entry = L"SystemRoot=" + systemRoot;
+    block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
+    block.push_back(0);
+    return block;
+}
+
+struct Outcome {
+    DWORD exitCode = 999;
+    bool sawWindow = false;
+};
+
+BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context) {
+    auto* self = reinterpret_cast<std::pair<DWORD, bool>*>(context);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == self->first && IsWindowVisible(window)) self->second = true;
+    return TRUE;
+}
+
+Outcome Start(const std::wstring& systemRoot) {
+    Outcome run;
+    std::wstring command = L"\"" + ProgramPath() + L"\"";
+    std::vector<wchar_t> environment = EnvironmentWith(systemRoot);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                        environment.data(), nullptr, &startup, &process))
+        return run;
+    std::pair<DWORD, bool> watch(process.dwProcessId, false);
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+        EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&watch));
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    run.sawWindow = watch.second;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+}  // namespace
+
+// Wine gives every process its own SystemRoot, so the tests change the file
+// where the program looks instead; the default set is put back afterwards.
+class Startup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t windows[MAX_PATH];
+        GetWindowsDirectoryW(windows, MAX_PATH);
+        root = windows;
+        soundSet = root + L"\\system32\\drivers\\gm.dls";
+        aside = soundSet + L".aside";
+        ASSERT_FALSE(ProgramPath().empty());
+    }
+    void TearDown() override { PutBack(); }
+    void MoveAside() {
+        if (!MoveFileExW(soundSet.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING))
+            GTEST_SKIP() << "cannot move the sound set aside";
+        moved = true;
+    }
+    void PutBack() {
+        if (moved) MoveFileExW(aside.c_str(), soundSet.c_str(), MOVEFILE_REPLACE_EXISTING);
+        moved = false;
+    }
+    std::wstring root, soundSet, aside;
+    bool moved = false;
+};
+
+TEST_F(Startup, WithoutTheSoundSetExitsOneAndShowsNoWindow) {
+    MoveAside();
+    const Outcome missing = Start(root);
+    EXPECT_EQ(1u, missing.exitCode);
+    EXPECT_FALSE(missing.sawWindow);
+}
+
+TEST_F(Startup, AnUnreadableSoundSetExitsOne) {
+    MoveAside();
+    HANDLE h = CreateFileW(soundSet.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written;
+    WriteFile(h, "RIFF\x04\0\0\0WAVE", 12, &written, nullptr);
+    CloseHandle(h);
+    EXPECT_EQ(1u, Start(root).exitCode);
+    DeleteFileW(soundSet.c_str());
+}
+
+TEST_F(Startup, WithTheDefaultSoundSetExitsZero) {
+    const std::wstring program = ProgramPath();
+    const std::wstring leakLog = program.substr(0, program.rfind(L'\\') + 1) + L"MemLeak.log";
+    DeleteFileW(leakLog.c_str());
+    const Outcome run = Start(root);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(leakLog.c_str()));   // nothing left allocated
+}
