@@ -7,6 +7,8 @@
 #include <limits>
 #include <string>
 
+#include <windows.h>
+
 #include "app/Envelope.h"
 #include "app/SoundSet.h"
 #include "app/WaveImage.h"
@@ -302,4 +304,37 @@ TEST_F(Wave, LengthIsBoundedForAnyValues) {
     envelopeParams[2] = 0.25f;
     ASSERT_TRUE(RenderEnvelopeImage(1));
     EXPECT_EQ(16538u, Rendered(16538).size());
+}
+
+// Writes the raw and enveloped images of every instrument's first region of
+// the default sound set, for the independent check that reads them back.
+TEST(DefaultSoundSet, WritesEveryInstrumentsImages) {
+    const char* path = std::getenv("ORVEN_SOUNDSET");
+    const char* folder = std::getenv("ORVEN_WAVE_DIR");
+    if (!path || !*path || !folder || !*folder) GTEST_SKIP() << "no default sound set";
+    ReserveWaveImage();
+    ASSERT_EQ(1, ReadSoundSet(path));
+    envelopeParams[0] = 0.0f;
+    envelopeParams[1] = 0.5f;
+    envelopeParams[2] = 0.25f;
+    CreateDirectoryA(folder, nullptr);
+    FILE* manifest = std::fopen((std::string(folder) + "\\manifest.txt").c_str(), "w");
+    ASSERT_NE(nullptr, manifest);
+    for (uint32_t i = 0; i < instruments.count; ++i) {
+        uint32_t cue;
+        if (!RegionCue(instruments[i], 0, cue)) continue;
+        selectedInstrument = int32_t(i);
+        uint32_t loopStart = 0, loopLength = 0;
+        for (int kind = 0; kind < 2; ++kind) {
+            ASSERT_TRUE(kind ? RenderEnvelopeImage(cue, &loopStart, &loopLength) : BuildRawImage(cue)) << i;
+            const std::string file = std::string(folder) + (kind ? "\\env-" : "\\raw-") + std::to_string(i) + ".wav";
+            FILE* f = std::fopen(file.c_str(), "wb");
+            ASSERT_NE(nullptr, f);
+            ASSERT_EQ(WaveImage.count, std::fwrite(WaveImage.items, 1, WaveImage.count, f));
+            std::fclose(f);
+        }
+        std::fprintf(manifest, "%u %u %u %u\n", i, cue, loopStart, loopLength);
+    }
+    std::fclose(manifest);
+    ResetSoundSet();
 }

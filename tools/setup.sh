@@ -30,7 +30,7 @@ orven_packages() {
     local want=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
         wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick
         timgm6mb-soundfont gigtools libgig-dev pkg-config g++ python3
-        fonts-dejavu-core fonts-urw-base35)
+        fonts-dejavu-core fonts-urw-base35 pulseaudio pulseaudio-utils)
     command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || want+=(nodejs npm)
     local missing=()
     for p in "${want[@]}"; do

@@ -1,11 +1,16 @@
 // soundset_bench FILE RUNS: median times of reading and indexing the sound set,
-// and of only reading the file into memory.
+// of only reading the file into memory, and of building wave images: raw,
+// enveloped at the sliders' longest (2 s) and at the longest accepted (64 s).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "../../mem/ExeHeapSrv.h"
+
+#include "../../app/Envelope.h"
 #include "../../app/SoundSet.h"
+#include "../../app/WaveImage.h"
 
 namespace {
 
@@ -64,6 +69,31 @@ int main(int argc, char** argv) {
     std::printf("file_read_median_ms %.3f runs %d\n", Median(read), runs);
     std::printf("read_sound_set_median_ms %.3f runs %d instruments %u bytes %u\n", Median(index), runs,
                 instruments.count, SoundSetImage.count);
+    // Images of instrument 0's first region.
+    ReserveWaveImage();
+    uint32_t cue = 0;
+    if (instruments.count && RegionCue(instruments[0], 0, cue)) {
+        std::vector<double> raw, slider, longest;
+        const uint32_t live = ProcessHeapClient()->LiveBlocks();
+        for (int i = 0; i < runs; ++i) {
+            double t0 = Now();
+            BuildRawImage(cue);
+            double t1 = Now();
+            envelopeParams[0] = 1.0f, envelopeParams[1] = 1.0f, envelopeParams[2] = 1.0f;
+            RenderEnvelopeImage(cue);
+            double t2 = Now();
+            envelopeParams[0] = 0.0f, envelopeParams[1] = 63.99f, envelopeParams[2] = 0.0f;
+            RenderEnvelopeImage(cue);
+            double t3 = Now();
+            raw.push_back(t1 - t0);
+            slider.push_back(t2 - t1);
+            longest.push_back(t3 - t2);
+        }
+        std::printf("raw_image_median_ms %.3f\n", Median(raw));
+        std::printf("envelope_2s_median_ms %.3f\n", Median(slider));
+        std::printf("envelope_64s_median_ms %.3f samples %u\n", Median(longest), (WaveImage.count - 46) / 2);
+        std::printf("image_allocations %u\n", ProcessHeapClient()->LiveBlocks() - live);
+    }
     ResetSoundSet();
     return 0;
 }
