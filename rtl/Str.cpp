@@ -96,32 +96,33 @@ char* DuplicateName(const char* text) {
     return copy;
 }
 
-// The C runtime's own bounded formatters: their "%s"/"%S" follow the Windows
-// conventions, unlike the C99 family MinGW substitutes for vsnprintf.
-int FormatTextV(char* buffer, uint32_t size, const char* format, va_list args) {
+namespace {
+// Cleared first: a conversion that fails part-way leaves a terminated prefix,
+// never bytes the formatter did not write. On overflow (or a failed
+// conversion) the text is cut and its length returned.
+template <class Char>
+int Bounded(Char* buffer, uint32_t size, int (*formatter)(Char*, size_t, const Char*, va_list),
+            const Char* format, va_list args) {
     if (size == 0) return 0;
-    // Cleared first: a conversion that fails part-way leaves a terminated
-    // prefix, never bytes the formatter did not write.
-    std::memset(buffer, 0, size * sizeof(*buffer));
-    int n = _vsnprintf(buffer, size, format, args);
+    std::memset(buffer, 0, size * sizeof(Char));
+    int n = formatter(buffer, size, format, args);
     if (n < 0 || uint32_t(n) >= size) {
         buffer[size - 1] = 0;
-        return int(std::strlen(buffer));
+        n = 0;
+        while (buffer[n]) ++n;
     }
     return n;
 }
+}  // namespace
+
+// The C runtime's own bounded formatters: their "%s"/"%S" follow the Windows
+// conventions, unlike the C99 family MinGW substitutes for vsnprintf.
+int FormatTextV(char* buffer, uint32_t size, const char* format, va_list args) {
+    return Bounded<char>(buffer, size, _vsnprintf, format, args);
+}
 
 int FormatTextWV(wchar_t* buffer, uint32_t size, const wchar_t* format, va_list args) {
-    if (size == 0) return 0;
-    // Cleared first: a conversion that fails part-way leaves a terminated
-    // prefix, never bytes the formatter did not write.
-    std::memset(buffer, 0, size * sizeof(*buffer));
-    int n = _vsnwprintf(buffer, size, format, args);
-    if (n < 0 || uint32_t(n) >= size) {
-        buffer[size - 1] = 0;
-        return int(std::wcslen(buffer));
-    }
-    return n;
+    return Bounded<wchar_t>(buffer, size, _vsnwprintf, format, args);
 }
 
 int FormatText(char* buffer, uint32_t size, const char* format, ...) {

@@ -40,6 +40,15 @@ Bytes InstrumentChunk(const InstrumentSpec& ins) {
     return List("LIST", "ins ", body);
 }
 
+RegionSpec Region(uint32_t cue, bool loop, uint32_t start, uint32_t length) {
+    RegionSpec r;
+    r.cue = cue;
+    r.loop = loop;
+    r.loopStart = start;
+    r.loopLength = length;
+    return r;
+}
+
 Bytes WaveChunk(const WaveSpec& w) {
     Bytes fmt = U16(1) + U16(1) + U32(w.rate) + U32(w.rate * 2) + U16(2) + U16(16);
     Bytes data;

@@ -19,6 +19,9 @@ struct RegionSpec {
     uint32_t loopStart = 0, loopLength = 0;
 };
 
+// A region of wave `cue`, with one loop when `loop` is set.
+RegionSpec Region(uint32_t cue, bool loop = false, uint32_t start = 0, uint32_t length = 0);
+
 struct InstrumentSpec {
     Bytes name;                 // raw INAM bytes, terminator added
     std::vector<RegionSpec> regions;

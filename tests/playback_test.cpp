@@ -34,13 +34,8 @@ void Keep(const char* name) {
 TEST(Playback, RawEnvelopeAndStop) {
     ReserveWaveImage();
     DlsLayout layout;
-    RegionSpec plain;
-    plain.cue = 0;
-    RegionSpec looped;
-    looped.cue = 1;
-    looped.loop = true;
-    looped.loopStart = 2205;
-    looped.loopLength = 2205;   // whole periods of the tone
+    const RegionSpec plain = Region(0);
+    const RegionSpec looped = Region(1, true, 2205, 2205);   // whole periods of the tone
     layout.instruments.push_back({"Tone", {plain}});
     layout.instruments.push_back({"Loop", {looped}});
     layout.instruments.push_back({"Long", {plain}});

@@ -125,12 +125,7 @@ protected:
     void SetUp() override {
         ReserveWaveImage();
         DlsLayout layout;
-        RegionSpec looped;
-        looped.cue = 1;
-        looped.loop = true;
-        looped.loopStart = 100;
-        looped.loopLength = 50;
-        layout.instruments.push_back({"Piano", {looped}});
+        layout.instruments.push_back({"Piano", {Region(1, true, 100, 50)}});
         for (size_t n : {10, 300}) {
             WaveSpec w;
             for (size_t i = 0; i < n; ++i) w.samples.push_back(int16_t(i * 37));

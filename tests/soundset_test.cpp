@@ -15,15 +15,6 @@ WaveSpec Wave(size_t n, int16_t base = 0) {
     return w;
 }
 
-RegionSpec Region(uint32_t cue, bool loop = false, uint32_t start = 0, uint32_t length = 0) {
-    RegionSpec r;
-    r.cue = cue;
-    r.loop = loop;
-    r.loopStart = start;
-    r.loopLength = length;
-    return r;
-}
-
 DlsLayout TwoInstruments() {
     DlsLayout layout;
     layout.instruments.push_back({"Piano", {Region(1, true, 100, 50), Region(0)}});

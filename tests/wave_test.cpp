@@ -28,15 +28,6 @@ WaveSpec Pattern(size_t n) {
     return w;
 }
 
-RegionSpec Region(uint32_t cue, bool loop = false, uint32_t start = 0, uint32_t length = 0) {
-    RegionSpec r;
-    r.cue = cue;
-    r.loop = loop;
-    r.loopStart = start;
-    r.loopLength = length;
-    return r;
-}
-
 // Piano: looped 100+50 on the 300-sample wave; Strings: the 10-sample wave
 // without loop; Organ: a loop that runs past its wave; Bell: no wsmp at all.
 DlsLayout Layout() {

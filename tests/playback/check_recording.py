@@ -83,13 +83,16 @@ def main():
           ", ".join(f"{a / RATE:.2f}-{b / RATE:.2f} s" for a, b in segs))
     if len(segs) != 3:
         problems.append(f"expected 3 sounds, heard {len(segs)}")
+    elif segs[0][0] == 0:
+        problems.append("the recording started inside the first sound")
     else:
         expected = [(0.9, 1.1), (0.75, 0.95), (0.2, 1.0)]
         for n, ((a, b), image, (lo, hi)) in enumerate(zip(segs, played, expected)):
             seconds = (b - a) / RATE
             if not lo <= seconds <= hi:
                 problems.append(f"sound {n}: {seconds:.2f} s, expected {lo}-{hi} s")
-            start = a - WINDOW + onset(rec[a - WINDOW:b]) - onset(image)
+            lead = max(0, a - WINDOW)
+            start = lead + onset(rec[lead:b]) - onset(image)
             c = best_correlation(rec, start, image)
             level = rms(rec[a:b]) / max(1.0, rms(image[onset(image):onset(image) + (b - a)]))
             print(f"sound {n}: {seconds:.2f} s, correlation {c:.3f}, level ratio {level:.2f}")
@@ -108,7 +111,8 @@ def main():
         # the release like the image's.
         a, b = segs[1]
         image = played[1]
-        start = a - WINDOW + onset(rec[a - WINDOW:b], 50) - onset(image, 50)
+        lead = max(0, a - WINDOW)
+        start = max(0, lead + onset(rec[lead:b], 50) - onset(image, 50))
         got = [rms(rec[start + i:start + i + WINDOW]) for i in range(0, len(image) - WINDOW, WINDOW)]
         want = [rms(image[i:i + WINDOW]) for i in range(0, len(image) - WINDOW, WINDOW)]
         mg, mw = sum(got) / len(got), sum(want) / len(want)

@@ -9,6 +9,7 @@ export PULSE_RUNTIME_PATH=$work/pulse PULSE_STATE_PATH=$work/state
 mkdir -p "$PULSE_RUNTIME_PATH" "$PULSE_STATE_PATH"
 stop() {
     [ -n "${recorder:-}" ] && kill "$recorder" 2>/dev/null
+    [ -n "${feeder:-}" ] && kill "$feeder" 2>/dev/null
     pulseaudio --kill 2>/dev/null || true
     rm -rf "$work"
 }
@@ -18,6 +19,10 @@ pulseaudio -D --exit-idle-time=-1 --disallow-exit -n \
     --load="module-null-sink sink_name=orven_null" 2>/dev/null
 for i in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
 pactl set-default-sink orven_null
+# Zeros keep the sink running, so the recording starts at once and carries
+# the whole of every sound.
+pacat --playback -d orven_null --raw --format=s16le --rate=22050 --channels=1 </dev/zero &
+feeder=$!
 parec -d orven_null.monitor --rate=22050 --channels=1 --format=s16le \
     --latency-msec=20 > "$work/recorded.raw" &
 recorder=$!
