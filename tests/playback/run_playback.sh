@@ -24,9 +24,13 @@ pactl set-default-sink orven_null
 pacat --playback -d orven_null --raw --format=s16le --rate=22050 --channels=1 </dev/zero &
 feeder=$!
 parec -d orven_null.monitor --rate=22050 --channels=1 --format=s16le \
-    --latency-msec=20 > "$work/recorded.raw" &
+    --latency-msec=100 > "$work/recorded.raw" &
 recorder=$!
-sleep 0.5
+# Play only once the recorder really streams: half a second of silence first.
+for i in $(seq 200); do
+    [ "$(stat -c %s "$work/recorded.raw")" -ge 22050 ] && break
+    sleep 0.05
+done
 (cd "$work" && "$wine" "$exe")
 sleep 0.3
 kill -INT "$recorder"; wait "$recorder" 2>/dev/null || true
