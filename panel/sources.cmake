@@ -1,3 +1,7 @@
 # Sources of the panel framework, added to orven_core.
 set(ORVEN_PANEL_SOURCES
+  panel/HashTable.cpp
+  panel/ColorScheme.cpp
+  panel/PanelPainter.cpp
+  panel/Control.cpp
 )
