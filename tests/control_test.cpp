@@ -635,3 +635,89 @@ TEST_F(ControlTest, LayoutRoutingAndPaintingAllocateNothing) {
     EXPECT_EQ(0, allocations);
     EXPECT_GT(events.size(), 20u);
 }
+
+namespace {
+
+// A control that fills its whole rectangle with one colour, and a little
+// beyond it, to show the parent's clipping.
+struct Filler : CControl {
+    uint32_t colour = 0;
+    int spill = 0;
+    void OnPaint(IPainter* painter) override {
+        painter->FillRect(RECT{-spill, -spill, width + spill, height + spill}, colour);
+        CControl::OnPaint(painter);
+    }
+};
+
+LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+    return DefWindowProcW(hwnd, message, w, l);
+}
+
+}  // namespace
+
+// The tree painted through a real buffered painter, read back from GDI.
+TEST(ControlPaint, RealPainterShowsOverlapAndClipping) {
+    WNDCLASSW wc;
+    std::memset(&wc, 0, sizeof(wc));
+    wc.lpfnWndProc = PlainProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ControlTestWindow";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowExW(0, L"ControlTestWindow", L"controls", WS_POPUP, 0, 0, 120, 80,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, window);
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    ValidateRect(window, nullptr);
+    const uint32_t live = Live();
+    CPainter* painter = CreatePainter(window, 1, __LINE__);
+    Filler* root = NewControl<Filler>("control_test", __LINE__);
+    Filler* first = NewControl<Filler>("control_test", __LINE__);
+    Filler* second = NewControl<Filler>("control_test", __LINE__);
+    root->AppendChild(first);
+    root->AppendChild(second);
+    first->colour = 0xFF0000;
+    first->spill = 3;
+    second->colour = 0x0000FF;
+    first->SetAnchors(A(10, kAnchorNear), A(10, kAnchorNear), A(60, kAnchorNear), A(50, kAnchorNear));
+    second->SetAnchors(A(40, kAnchorNear), A(30, kAnchorNear), A(90, kAnchorNear), A(70, kAnchorNear));
+    Size(root, 120, 80);
+    HDC dc = painter->GetHDC();
+
+    root->OnPaint(painter);
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 20, 20));
+    EXPECT_EQ(RGB(0, 0, 255), GetPixel(dc, 50, 40));   // the later child is on top
+    EXPECT_EQ(RGB(0, 0, 255), GetPixel(dc, 89, 69));
+    EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 90, 70));
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 8, 8));      // unclipped spill
+    // But the click goes to the first child.
+    EXPECT_EQ(first, root->HitTest(POINT{50, 40}));
+
+    // With the clip flag each child stays inside its own rectangle.
+    root->flags |= kControlClipChildren;
+    root->OnPaint(painter);
+    EXPECT_EQ(RGB(0, 0, 0), GetPixel(dc, 8, 8));
+    EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 10, 10));
+    EXPECT_EQ(0u, painter->ClipDepth());
+    EXPECT_EQ(1u, painter->OriginDepth());
+    // Clipping was undone: the painter draws anywhere again.
+    painter->FillRect(RECT{0, 0, 2, 2}, 0x00FF00);
+    EXPECT_EQ(RGB(0, 255, 0), GetPixel(dc, 0, 0));
+
+    // Once the stacks have grown and the font is cached, painting again
+    // allocates nothing.
+    root->PreparePainter(painter);
+    int allocations = 0;
+    {
+        CountingHeap counter;
+        root->OnPaint(painter);
+        root->PreparePainter(painter);
+        allocations = counter.allocations;
+    }
+    EXPECT_EQ(0, allocations);
+
+    root->Destroy(1);
+    painter->Destroy(1);
+    EXPECT_EQ(live, Live());
+    DestroyWindow(window);
+}
