@@ -2,19 +2,25 @@
 #include <cstdlib>
 
 #include "../rtl/Str.h"
+#include "MainWindow.h"
 #include "SoundSet.h"
 #include "WaveImage.h"
 
 namespace {
-void ShutDown() { FreeInstrumentNames(); }
+void ShutDown() {
+    FreeInstrumentNames();
+    ReleaseMainWindow();
+}
 }  // namespace
 
-// 1 when the sound set cannot be read (no window is shown), else 0.
+// 1 when the sound set cannot be read (no window is shown), else 0 once the
+// main window has been closed.
 int main() {
     ReserveWaveImage();
     const char* root = std::getenv("SystemRoot");
     if (!root) return 1;
     if (!ReadSoundSet(TempText("%s\\system32\\drivers\\gm.dls", root))) return 1;
+    RunMainWindow();
     ShutDown();
     return 0;
 }

@@ -4,4 +4,7 @@ set(ORVEN_PANEL_SOURCES
   panel/ColorScheme.cpp
   panel/PanelPainter.cpp
   panel/Control.cpp
+  panel/Window.cpp
+  panel/Panel.cpp
+  panel/PanelNonClient.cpp
 )

@@ -35,17 +35,38 @@ std::vector<wchar_t> EnvironmentWith(const std::wstring& systemRoot) {
 struct Outcome {
     DWORD exitCode = 999;
     bool sawWindow = false;
+    std::string className, title;
+    RECT rect = {0, 0, 0, 0};
 };
 
+struct Watch {
+    DWORD pid;
+    bool close;
+    Outcome* run;
+};
+
+// Notes the process's first visible window and, when asked, closes it the
+// way the frame's close button does.
 BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context) {
-    auto* self = reinterpret_cast<std::pair<DWORD, bool>*>(context);
+    auto* watch = reinterpret_cast<Watch*>(context);
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid == self->first && IsWindowVisible(window)) self->second = true;
+    if (pid != watch->pid || !IsWindowVisible(window)) return TRUE;
+    if (!watch->run->sawWindow) {
+        char text[256] = "";
+        GetClassNameA(window, text, sizeof text);
+        watch->run->className = text;
+        text[0] = 0;
+        GetWindowTextA(window, text, sizeof text);
+        watch->run->title = text;
+        GetWindowRect(window, &watch->run->rect);
+    }
+    watch->run->sawWindow = true;
+    if (watch->close) PostMessageW(window, WM_CLOSE, 0, 0);
     return TRUE;
 }
 
-Outcome Start(const std::wstring& systemRoot) {
+Outcome Start(const std::wstring& systemRoot, bool closeWindow = false) {
     Outcome run;
     std::wstring command = L"\"" + ProgramPath() + L"\"";
     std::vector<wchar_t> environment = EnvironmentWith(systemRoot);
@@ -55,11 +76,17 @@ Outcome Start(const std::wstring& systemRoot) {
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                         environment.data(), nullptr, &startup, &process))
         return run;
-    std::pair<DWORD, bool> watch(process.dwProcessId, false);
-    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT)
+    Watch watch = {process.dwProcessId, closeWindow, &run};
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
         EnumWindows(FindProcessWindow, reinterpret_cast<LPARAM>(&watch));
+        if (GetTickCount() - start > 60000) {
+            TerminateProcess(process.hProcess, 998);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
+    }
     GetExitCodeProcess(process.hProcess, &run.exitCode);
-    run.sawWindow = watch.second;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return run;
@@ -111,11 +138,16 @@ TEST_F(Startup, AnUnreadableSoundSetExitsOne) {
     DeleteFileW(soundSet.c_str());
 }
 
-TEST_F(Startup, WithTheDefaultSoundSetExitsZero) {
+TEST_F(Startup, WithTheDefaultSoundSetOpensTheWindowAndExitsZeroWhenClosed) {
     const std::wstring program = ProgramPath();
     const std::wstring leakLog = program.substr(0, program.rfind(L'\\') + 1) + L"MemLeak.log";
     DeleteFileW(leakLog.c_str());
-    const Outcome run = Start(root);
+    const Outcome run = Start(root, true);
+    EXPECT_TRUE(run.sawWindow);
+    EXPECT_EQ("PnWindow_Class", run.className);
+    EXPECT_EQ("ORVEN General MIDI DLS Tool", run.title);
+    EXPECT_EQ(608, run.rect.right - run.rect.left);
+    EXPECT_EQ(528, run.rect.bottom - run.rect.top);
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(leakLog.c_str()));   // nothing left allocated
 }

@@ -1,0 +1,208 @@
+#include "Window.h"
+
+#include <cstring>
+
+#include "../rtl/Str.h"
+
+TArray<CWindowEntry> windowTable(32);
+TArray<int32_t> freeWindowSlots(64);
+
+CWindowEntry* WindowEntry(int32_t slot) {
+    if (slot < 0 || uint32_t(slot) >= windowTable.count) return nullptr;
+    return &windowTable[uint32_t(slot)];
+}
+
+HWND GetWindowHandle(const CWindow* window) {
+    if (!window) return nullptr;
+    CWindowEntry* entry = WindowEntry(window->slot);
+    return entry ? entry->handle : nullptr;
+}
+
+bool AnyWindowHandle() {
+    for (uint32_t i = 0; i < windowTable.count; ++i)
+        if (windowTable[i].handle) return true;
+    return false;
+}
+
+CWindow::CWindow()
+    : notifications(10), dirty{0, 0, 0, 0}, windowStyle(0), slot(-1), painter(nullptr), title(256) {}
+
+CWindow::~CWindow() {
+    ReleaseWindow();
+    if (painter) painter->Destroy(1);
+    painter = nullptr;
+    title.Clear(0);
+    notifications.Clear(0);
+}
+
+void CWindow::AllocateSlot() {
+    if (slot != -1) return;
+    if (freeWindowSlots.count) {
+        slot = freeWindowSlots[freeWindowSlots.count - 1];
+        freeWindowSlots.SetCapacity(freeWindowSlots.capacity, freeWindowSlots.count - 1);
+    } else {
+        slot = int32_t(windowTable.count);
+        windowTable.Grow(windowTable.count + 1, windowTable.count + 1);
+    }
+    windowTable[uint32_t(slot)].window = this;
+    windowTable[uint32_t(slot)].handle = nullptr;
+}
+
+// Destroys the window and gives the slot back; a second call does nothing.
+void CWindow::ReleaseWindow() {
+    CWindowEntry* entry = WindowEntry(slot);
+    if (!entry) return;
+    HWND handle = entry->handle;
+    if (handle) DestroyWindow(handle);
+    entry = WindowEntry(slot);   // the table may have moved meanwhile
+    entry->window = nullptr;
+    entry->handle = nullptr;
+    freeWindowSlots.Grow(freeWindowSlots.count + 1, freeWindowSlots.count + 1);
+    freeWindowSlots[freeWindowSlots.count - 1] = slot;
+    slot = -1;
+}
+
+HWND CWindow::RootWindowHandle() { return GetWindowHandle(this); }
+
+void CWindow::CreateCaret(SIZE size) {
+    HWND handle = GetWindowHandle(this);
+    if (!handle) return;
+    ::CreateCaret(handle, nullptr, size.cx, size.cy);
+    ShowCaret(handle);
+}
+
+void CWindow::DestroyCaret() { ::DestroyCaret(); }
+
+void CWindow::SetCaretPos(POINT point) { ::SetCaretPos(point.x, point.y); }
+
+void CWindow::SetCursor(int32_t cursor) {
+    LPCSTR shape = IDC_ARROW;
+    if (cursor == kCursorSizeWE) shape = IDC_SIZEWE;
+    else if (cursor == kCursorSizeNS) shape = IDC_SIZENS;
+    ::SetCursor(LoadCursorA(nullptr, shape));
+}
+
+void CWindow::SetCapture(int on) {
+    if (on)
+        ::SetCapture(GetWindowHandle(this));
+    else
+        ReleaseCapture();
+}
+
+IPainter* CWindow::BeginDraw() {
+    if (!painter) return CControl::BeginDraw();   // a container asks its own root
+    PreparePainter(painter);
+    return painter;
+}
+
+void CWindow::EndDraw(IPainter* p) {
+    if (!painter) CControl::EndDraw(p);
+}
+
+void CWindow::InvalidateRect(const RECT& rect) {
+    HWND handle = GetWindowHandle(this);
+    if (!handle) {
+        CControl::InvalidateRect(rect);
+        return;
+    }
+    if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) {
+        dirty = rect;
+    } else {
+        if (rect.left < dirty.left) dirty.left = rect.left;
+        if (rect.top < dirty.top) dirty.top = rect.top;
+        if (rect.right > dirty.right) dirty.right = rect.right;
+        if (rect.bottom > dirty.bottom) dirty.bottom = rect.bottom;
+    }
+    ::InvalidateRect(handle, &dirty, FALSE);
+}
+
+void CWindow::Invalidate() {
+    HWND handle = GetWindowHandle(this);
+    if (!handle) {
+        CControl::Invalidate();
+        return;
+    }
+    dirty.left = dirty.top = 0;
+    dirty.right = width;
+    dirty.bottom = height;
+    ::InvalidateRect(handle, &dirty, FALSE);
+}
+
+void CWindow::OnResize(SIZE) {
+    HWND handle = GetWindowHandle(this);
+    if (handle && painter) {
+        painter->Destroy(1);
+        painter = CreatePainter(handle, 1, __LINE__);
+    }
+    Invalidate();
+}
+
+void CWindow::PaintWindow() {
+    if (!painter) return;
+    PreparePainter(painter);
+    if (dirty.right > dirty.left && dirty.bottom > dirty.top) {
+        dirty.left = dirty.top = dirty.right = dirty.bottom = 0;
+        painter->PushClip();
+        RECT update;
+        if (GetUpdateRect(GetWindowHandle(this), &update, FALSE)) painter->ClipRect(update);
+        OnPaint(painter);
+        painter->PopClip();
+    }
+    painter->Present();
+}
+
+void CWindow::QueueNotification(ControlCallback target, uint32_t data, const char* controlName,
+                                int32_t value) {
+    const uint32_t n = notifications.count;
+    notifications.Grow(n + 1, n + 1);
+    CNotification& entry = notifications[n];
+    entry.callback = target;
+    entry.userData = data;
+    entry.value = value;
+    const char* text = controlName ? controlName : "";
+    const uint32_t length = uint32_t(std::strlen(text)) + 1;
+    entry.name.Grow(length, length);
+    std::memcpy(entry.name.items, text, length);
+}
+
+namespace {
+template <class T>
+void SwapStorage(TArray<T>& a, TArray<T>& b) {
+    T* items = a.items;
+    const uint32_t capacity = a.capacity, count = a.count;
+    a.items = b.items;
+    a.capacity = b.capacity;
+    a.count = b.count;
+    b.items = items;
+    b.capacity = capacity;
+    b.count = count;
+}
+}  // namespace
+
+void CWindow::DeliverNotifications() {
+    if (notifications.count == 0) return;
+    // Deliver from storage of our own: a callback may queue more, which then
+    // wait for the next delivery while the entries walked here stay put.
+    TArray<CNotification> delivering(notifications.step);
+    SwapStorage(delivering, notifications);
+    for (uint32_t i = 0; i < delivering.count; ++i) {
+        const CNotification& e = delivering[i];
+        if (e.callback) e.callback(e.userData, e.name.items, e.value);
+    }
+    delivering.SetCapacity(delivering.capacity, 0);
+    // Keep the storage for the next round unless new entries took its place.
+    if (notifications.count == 0) SwapStorage(delivering, notifications);
+}
+
+void CWindow::SetTitle(const wchar_t* text) {
+    char buffer[260];
+    const uint32_t bytes = Utf16ToUtf8(buffer, text ? text : L"");
+    title.Grow(bytes + 1, bytes + 1);
+    std::memcpy(title.items, buffer, bytes);
+    title[bytes] = 0;
+    HWND handle = GetWindowHandle(this);
+    if (handle) {
+        SetWindowTextA(handle, title.items);
+        SendMessageA(handle, WM_NCPAINT, 0, 0);
+    }
+}

@@ -1,0 +1,80 @@
+// CWindow: a control that can stand at the root of a tree and own an
+// operating-system window: caret, cursor, capture, buffered painting, the
+// dirty rectangle and the queue of notifications for the application.
+#pragma once
+
+#include <cstdint>
+
+#include "../rtl/Array.h"
+#include "Control.h"
+#include "PanelPainter.h"
+
+// A notification waiting for delivery; it does not refer to its control.
+struct CNotification {
+    ControlCallback callback;
+    uint32_t userData;
+    TArray<char> name;   // private copy, with its terminator
+    int32_t value;
+
+    CNotification() : callback(nullptr), userData(0), name(64), value(0) {}
+    CNotification(const CNotification& other)
+        : callback(other.callback), userData(other.userData), name(other.name), value(other.value) {}
+    CNotification& operator=(const CNotification&) = delete;
+};
+
+class CWindow : public CControl {
+public:
+    CWindow();
+    ~CWindow() override;
+
+    void CreateCaret(SIZE size) override;
+    void DestroyCaret() override;
+    void SetCaretPos(POINT point) override;
+    void SetCursor(int32_t cursor) override;
+    void SetCapture(int on) override;
+    IPainter* BeginDraw() override;
+    void EndDraw(IPainter* painter) override;
+    void InvalidateRect(const RECT& rect) override;
+    void Invalidate() override;
+    void OnResize(SIZE size) override;
+    HWND RootWindowHandle() override;
+    void QueueNotification(ControlCallback target, uint32_t data, const char* controlName,
+                           int32_t value) override;
+
+    // Renders what the framework invalidated into the buffer, then presents it.
+    void PaintWindow();
+    // Calls every queued callback, oldest first, then empties the queue
+    // (its storage stays).
+    void DeliverNotifications();
+    // Stores the title as UTF-8 (cut to fit 260 bytes) and, with a window,
+    // sets the window text and repaints the frame.
+    void SetTitle(const wchar_t* text);
+    const char* Title() const { return title.count ? title.items : ""; }
+
+    // Window table slot: taken when the window is created, released at teardown.
+    void AllocateSlot();
+    void ReleaseWindow();
+
+    TArray<CNotification> notifications;
+    RECT dirty;
+    uint32_t windowStyle;
+    int32_t slot;
+    CPainter* painter;
+    TArray<char> title;
+};
+
+// Entries of the process-wide window table.
+struct CWindowEntry {
+    CWindow* window;
+    HWND handle;
+};
+
+extern TArray<CWindowEntry> windowTable;
+extern TArray<int32_t> freeWindowSlots;
+
+// The window's handle: null without a slot or after WM_DESTROY.
+HWND GetWindowHandle(const CWindow* window);
+// The entry of a slot, or null when the slot is outside the table.
+CWindowEntry* WindowEntry(int32_t slot);
+// True while some entry of the table has a window handle.
+bool AnyWindowHandle();
