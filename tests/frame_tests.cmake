@@ -1,0 +1,1 @@
+# Tests of the window frame (included by tests/panel_tests.cmake).
