@@ -129,6 +129,20 @@ orven_prefix() {
     local drivers=$WINEPREFIX/drive_c/windows/system32/drivers
     mkdir -p "$drivers"
     cmp -s "$BUILD/soundset/gm.dls" "$drivers/gm.dls" || cp "$BUILD/soundset/gm.dls" "$drivers/gm.dls"
+    orven_fonts
+}
+
+# Verdana (controls) and Century Gothic (caption) are not in the prefix: GDI
+# gets DejaVu Sans and URW Gothic under their names instead.
+orven_fonts() {
+    local key='HKCU\Software\Wine\Fonts\Replacements' have pair face sub
+    have=$("$WINE" reg query "$key" </dev/null 2>/dev/null | tr -d '\r' || true)
+    for pair in 'Verdana=DejaVu Sans' 'Century Gothic=URW Gothic'; do
+        face=${pair%%=*} sub=${pair#*=}
+        grep -qxF "    $face    REG_SZ    $sub" <<<"$have" && continue
+        log "mapping the font $face to $sub"
+        "$WINE" reg add "$key" /v "$face" /t REG_SZ /d "$sub" /f </dev/null >/dev/null 2>&1
+    done
 }
 
 orven_setup() {
