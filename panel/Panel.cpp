@@ -68,6 +68,12 @@ void CreatePanelWindow(CPanel* panel, uint32_t style) {
     if (!handle) return;
     WindowEntry(panel->slot)->handle = handle;
     CreateFrame(~style & kFrameSizable, AllocFrame(), handle);
+    // A window larger than the screen keeps its frame on it.
+    RECT framed;
+    GetWindowRect(handle, &framed);
+    if (framed.left < 0 || framed.top < 0)
+        SetWindowPos(handle, nullptr, framed.left < 0 ? 0 : framed.left, framed.top < 0 ? 0 : framed.top,
+                     0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EnableWindow(handle, TRUE);
     ShowWindow(handle, SW_SHOWNORMAL);
     panel->painter = CreatePainter(handle, 1, __LINE__);

@@ -4,6 +4,7 @@
 
 #include "ColorScheme.h"
 #include "Panel.h"
+#include "../rtl/Str.h"
 
 namespace {
 
@@ -69,9 +70,14 @@ void PaintFrame(CFrame* f) {
     p->DrawLine(POINT{sc.left + 2, sc.top + 2}, POINT{sc.right - 3, sc.top + 2}, kWhite);
     p->DrawLine(POINT{m, sc.top + 2}, POINT{m, sc.bottom - 3}, kWhite);
 
+    // The window text holds the title's UTF-8 bytes.
+    char bytes[260];
+    wchar_t wide[260];
     wchar_t title[128];
     title[0] = 0;
-    GetWindowTextW(f->window, title, 128);
+    if (GetWindowTextA(f->window, bytes, sizeof(bytes)) > 0 &&
+        MultiByteToWideChar(CP_UTF8, 0, bytes, -1, wide, 260) > 0)
+        CopyWide(title, wide, 128);
     p->PushClip();
     p->ClipRect(RECT{kBorder, kBorder, sc.left, 32});
     p->DrawText(title, POINT{12, 10}, (*currentScheme)[9]);

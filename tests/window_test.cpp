@@ -356,3 +356,45 @@ TEST(WindowTable, SlotsAreReusedAndNothingLeaks) {
     static_cast<CRefObject*>(second)->Release();
     EXPECT_EQ(live, Live());
 }
+
+namespace {
+
+// Right-most column of the caption holding the title colour.
+int TitleRightEdge(HWND h) {
+    SendMessageA(h, WM_NCPAINT, 0, 0);
+    HDC dc = GetWindowDC(h);
+    const COLORREF title = ToColorRef((*currentScheme)[9]);
+    int edge = -1;
+    for (int x = 8; x < 200; ++x)
+        for (int y = 8; y < 32; ++y)
+            if (GetPixel(dc, x, y) == title) edge = x;
+    ReleaseDC(h, dc);
+    return edge;
+}
+
+}  // namespace
+
+TEST_F(PanelWindow, CaptionShowsTheTitleDecodedFromUtf8) {
+    panel->SetTitle(L"eeee");
+    const int plain = TitleRightEdge(handle);
+    ASSERT_GT(plain, 12);
+    // Accented letters have the widths of the plain ones; read as ANSI bytes
+    // the title would be twice as long.
+    panel->SetTitle(L"\u00e9\u00e9\u00e9\u00e9");
+    EXPECT_NEAR(plain, TitleRightEdge(handle), 1);
+    panel->SetTitle(L"window test");
+}
+
+TEST(WindowTable, APanelLargerThanTheScreenKeepsItsFrameOnIt) {
+    CPanel* big = CreatePanel(L"big", 2000, 900, 1, 1);
+    big->AddRef();
+    RECT outer, client = {0, 0, 0, 0};
+    HWND h = GetWindowHandle(big);
+    GetWindowRect(h, &outer);
+    EXPECT_EQ(0, outer.left);
+    EXPECT_EQ(0, outer.top);
+    MapWindowPoints(h, nullptr, reinterpret_cast<POINT*>(&client), 1);
+    EXPECT_EQ(8, client.left);
+    EXPECT_EQ(40, client.top);
+    static_cast<CRefObject*>(big)->Release();
+}
