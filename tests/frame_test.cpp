@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mem/ExeHeapSrv.h"
+#include "pixels.h"
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "panel/PanelNonClient.h"
@@ -26,38 +27,6 @@ uint32_t Colour(uint32_t entry) { return (*currentScheme)[entry] & 0xFFFFFF; }
 // A point as the low and high words of a message parameter.
 LPARAM Pack(LONG x, LONG y) {
     return LPARAM(uint32_t(uint16_t(int16_t(x))) | (uint32_t(uint16_t(int16_t(y))) << 16));
-}
-
-// Pixels of a DC as 0x00RRGGBB words, read through a 32-bit DIB.
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<uint32_t> data;
-    uint32_t at(int x, int y) const { return data[size_t(y) * width + x]; }
-};
-
-Pixels ReadBack(HDC source, int width, int height) {
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP copy = CreateCompatibleBitmap(source, width, height);
-    HGDIOBJ previous = SelectObject(memory, copy);
-    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    SelectObject(memory, previous);
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof(info));
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    Pixels p;
-    p.width = width;
-    p.height = height;
-    p.data.resize(size_t(width) * height);
-    EXPECT_EQ(height, GetDIBits(memory, copy, 0, height, p.data.data(), &info, DIB_RGB_COLORS));
-    for (uint32_t& v : p.data) v &= 0xFFFFFF;
-    DeleteObject(copy);
-    DeleteDC(memory);
-    return p;
 }
 
 // The whole window, frame included, in window coordinates.

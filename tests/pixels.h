@@ -1,0 +1,47 @@
+// Pixels read back from a device context, for tests that draw for real.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+// Pixels as 0x00RRGGBB words, rows top to bottom.
+struct Pixels {
+    int width = 0, height = 0;
+    std::vector<uint32_t> data;
+    uint32_t at(int x, int y) const { return data[size_t(y) * width + x]; }
+};
+
+// Copies width x height pixels from the DC's origin through a 32-bit DIB;
+// the DC's viewport origin is left as it was.
+inline Pixels ReadBack(HDC source, int width, int height) {
+    POINT origin;
+    GetViewportOrgEx(source, &origin);
+    SetViewportOrgEx(source, 0, 0, nullptr);
+    HDC memory = CreateCompatibleDC(source);
+    HBITMAP copy = CreateCompatibleBitmap(source, width, height);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY);
+    SelectObject(memory, previous);
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof(info));
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    Pixels p;
+    p.width = width;
+    p.height = height;
+    p.data.resize(size_t(width) * height);
+    EXPECT_EQ(height, GetDIBits(memory, copy, 0, height, p.data.data(), &info, DIB_RGB_COLORS));
+    for (uint32_t& v : p.data) v &= 0xFFFFFF;
+    DeleteObject(copy);
+    DeleteDC(memory);
+    SetViewportOrgEx(source, origin.x, origin.y, nullptr);
+    return p;
+}
