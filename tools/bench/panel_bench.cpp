@@ -9,21 +9,9 @@
 #include "../../mem/ExeHeapSrv.h"
 #include "../../panel/Panel.h"
 #include "../../rtl/Str.h"
+#include "timing.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER t, f;
-    QueryPerformanceCounter(&t);
-    QueryPerformanceFrequency(&f);
-    return double(t.QuadPart) * 1000.0 / double(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // A control that paints a bevelled face, as buttons do.
 struct Face : CControl {

@@ -11,21 +11,9 @@
 #include "../../app/Envelope.h"
 #include "../../app/SoundSet.h"
 #include "../../app/WaveImage.h"
+#include "timing.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER t, f;
-    QueryPerformanceCounter(&t);
-    QueryPerformanceFrequency(&f);
-    return double(t.QuadPart) * 1000.0 / double(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 bool ReadOnly(const char* path) {
     FILE* file = std::fopen(path, "rb");

@@ -1,0 +1,21 @@
+// Timing helpers shared by the benchmarks.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+// Milliseconds from the performance counter.
+inline double Now() {
+    LARGE_INTEGER t, f;
+    QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&f);
+    return double(t.QuadPart) * 1000.0 / double(f.QuadPart);
+}
+
+inline double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
