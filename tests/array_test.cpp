@@ -48,6 +48,12 @@ TEST(ArrayGrowth, RuleExamples) {
     EXPECT_EQ(7u, ArrayGrowCapacity(7, 0, step));
     EXPECT_EQ(100u, ArrayGrowCapacity(50, 100, step));
     EXPECT_EQ(64u, step);
+    // The step doubles when the needed count reaches 16 steps exactly.
+    EXPECT_EQ(1064u, ArrayGrowCapacity(1023, 1000, step));
+    EXPECT_EQ(64u, step);
+    EXPECT_EQ(1128u, ArrayGrowCapacity(1024, 1000, step));
+    EXPECT_EQ(128u, step);
+    step = 64;
     // Near the top of the range nothing wraps.
     EXPECT_EQ(0xFFFFFFF0u, ArrayGrowCapacity(0xFFFFFFF0u, 0x80000000u, step));
     uint32_t zero = 0;

@@ -7,6 +7,7 @@
 #include "mem/ExeHeapSrv.h"
 #include "panel/Control.h"
 #include "panel/RefObject.h"
+#include "recording.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ std::vector<std::string> events;
 struct Probe : CControl {
     int focusable = 0;
     int consumeKeys = 0;
+    int ignoreKeys = 0;   // answers 0 without the default, as an edit does for Tab
     bool quiet = false;
     std::string tag;
 
@@ -56,6 +58,7 @@ struct Probe : CControl {
             events.push_back(tag + " key " + std::to_string(key));
             return 1;
         }
+        if (ignoreKeys) return 0;
         return CControl::OnKeyDown(key, mods);
     }
     int OnChar(int32_t key, uint32_t mods) override {
@@ -115,87 +118,6 @@ RECT Rect(const CControl* c) { return CControl::RectOf(c); }
 bool SameRect(const RECT& a, int l, int t, int r, int b) {
     return a.left == l && a.top == t && a.right == r && a.bottom == b;
 }
-
-// Paint calls in order; NeedsPaint answers from an update rectangle.
-struct RecordingPainter : IPainter {
-    std::vector<std::string> calls;
-    bool hasUpdate = false;
-    RECT update = {0, 0, 0, 0};
-    POINT origin = {0, 0};
-    std::vector<POINT> origins;
-    int clipDepth = 0;
-
-    void ClipRect(const RECT& r) override {
-        calls.push_back("clip " + std::to_string(r.right) + "x" + std::to_string(r.bottom));
-    }
-    void PopClip() override { --clipDepth; }
-    void PushClip() override { ++clipDepth; }
-    void DrawEllipse(const RECT&, uint32_t, uint32_t) override {}
-    void DrawBitmap(const RECT&, HBITMAP) override {}
-    void DrawLine(POINT, POINT, uint32_t) override {}
-    void XorLine(POINT, POINT) override {}
-    void DrawPixel(int32_t, int32_t, uint32_t) override {}
-    void DrawPolygon(int32_t, const POINT*, uint32_t, uint32_t) override {}
-    void DrawBevel(const RECT&, uint32_t, int, int) override {}
-    void FillRect(const RECT&, uint32_t) override {}
-    void XorRect(const RECT&) override {}
-    void DrawFrame(const RECT&, uint32_t) override {}
-    void DragLine(POINT, POINT) override {}
-    void DragRect(const RECT&) override {}
-    void DrawText(const wchar_t*, POINT, uint32_t) override {}
-    void SetFont(const wchar_t* face, int32_t size, uint32_t f) override {
-        std::string narrow;
-        for (const wchar_t* p = face; *p; ++p) narrow += char(*p);
-        calls.push_back("font " + narrow + " " + std::to_string(size) + " " + std::to_string(f));
-    }
-    void Present() override {}
-    void Flush() override {}
-    void AttachWindowDC() override {}
-    int NeedsPaint(const RECT& r) override {
-        if (!hasUpdate) return 1;
-        const LONG l = std::max(r.left + origin.x, update.left), rr = std::min(r.right + origin.x, update.right);
-        const LONG t = std::max(r.top + origin.y, update.top), b = std::min(r.bottom + origin.y, update.bottom);
-        return l < rr && t < b;
-    }
-    int32_t TextHeight(const wchar_t*) override { return 0; }
-    int32_t TextWidth(const wchar_t*) override { return 0; }
-    void ResetOrigin() override { origin = {0, 0}; }
-    void PopOrigin() override {
-        origin = origins.back();
-        origins.pop_back();
-    }
-    void PushOrigin() override { origins.push_back(origin); }
-    void Translate(POINT d) override {
-        origin.x += d.x;
-        origin.y += d.y;
-    }
-    HDC GetHDC() override { return nullptr; }
-    void Destroy(uint32_t) override {}
-};
-
-// Counts the thread heap's allocations while installed.
-class CountingHeap : public IHeap {
-public:
-    CountingHeap() : inner(ThreadHeap) { ThreadHeap = this; }
-    ~CountingHeap() { ThreadHeap = inner; }
-    void Lock() override { inner->Lock(); }
-    void Unlock() override { inner->Unlock(); }
-    void Enumerate(Visitor v, void* c) override { inner->Enumerate(v, c); }
-    void* Alloc(uint32_t size, uint32_t f, const char* file, int32_t line) override {
-        ++allocations;
-        return inner->Alloc(size, f, file, line);
-    }
-    void Free(void* p) override { inner->Free(p); }
-    uint32_t Size(void* p) override { return inner->Size(p); }
-    void* Realloc(void* p, uint32_t size, uint32_t f, const char* file, int32_t line) override {
-        ++allocations;
-        return inner->Realloc(p, size, f, file, line);
-    }
-    int allocations = 0;
-
-private:
-    IHeap* inner;
-};
 
 class ControlTest : public ::testing::Test {
 protected:
@@ -429,6 +351,27 @@ TEST_F(ControlTest, TabStopsAtTheEndsOfTheSiblings) {
     SetFocusControl(nullptr);
     EXPECT_EQ(0, root->OnChar('x', 0));
     EXPECT_EQ(0, root->OnKeyUp(KeyEnter, 0));
+}
+
+TEST_F(ControlTest, TabWalksStopAtTheFirstFocusableSibling) {
+    NewRoot(100, 100);
+    Probe* p[4] = {Make("p0", root), Make("p1", root), Make("p2", root), Make("p3", root)};
+    for (Probe* c : p) c->focusable = 1;
+    // The focused control and then the root each walk one focusable sibling.
+    SetFocusControl(p[0]);
+    root->OnKeyDown(KeyTab, 0);
+    EXPECT_EQ(p[2], FocusedControl());
+    SetFocusControl(p[3]);
+    root->OnKeyDown(KeyTab, kKeyShift);
+    EXPECT_EQ(p[1], FocusedControl());
+    // A control that answers 0 without walking: only the root walks.
+    for (Probe* c : p) c->ignoreKeys = 1;
+    SetFocusControl(p[0]);
+    root->OnKeyDown(KeyTab, 0);
+    EXPECT_EQ(p[1], FocusedControl());
+    SetFocusControl(p[3]);
+    root->OnKeyDown(KeyTab, kKeyShift);
+    EXPECT_EQ(p[2], FocusedControl());
 }
 
 TEST_F(ControlTest, FocusMovesWithCallsAndLeavesSilentlyOnDestruction) {

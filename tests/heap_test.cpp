@@ -148,6 +148,13 @@ TEST(Heap, DamagedGuardsAreReportedOnceAndTheBlockIsReleased) {
     ThreadHeap->Free(q);
     EXPECT_EQ(reports + 2, HeapCorruptionReports());
     EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+
+    // Only the tail guard's last byte.
+    uint8_t* t = static_cast<uint8_t*>(ThreadHeap->Alloc(24, 0, kTag, 7));
+    t[ThreadHeap->Size(t) + kHeapTailGuard - 1] = 0;
+    ThreadHeap->Free(t);
+    EXPECT_EQ(reports + 3, HeapCorruptionReports());
+    EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
 }
 
 TEST(Heap, FailedInPlaceReallocLeavesTheBlockAsItWas) {

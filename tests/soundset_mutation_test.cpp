@@ -173,6 +173,31 @@ TEST_F(Mutation, CutsAtEveryChunkBoundary) {
     std::printf("cuts: %zu boundaries, %d reads succeeded\n", starts.size(), succeeded);
 }
 
+TEST_F(Mutation, CutsOneByteShortOfTheFieldsTheReaderReads) {
+    std::vector<size_t> starts;
+    ChunkStarts(source, 0, source.size(), starts);
+    GuardedImage image(source.size());
+    int cuts = 0, succeeded = 0;
+    for (const char* code : {"insh", "rgnh", "wsmp", "wlnk", "INAM", "ptbl"}) {
+        std::vector<size_t> chunks;
+        for (size_t at : starts)
+            if (source.compare(at, 4, code) == 0) chunks.push_back(at);
+        // Up to 24 chunks of each kind, spread over the file.
+        size_t stride = chunks.size() / 24 + 1;
+        for (size_t c = 0; c < chunks.size(); c += stride) {
+            size_t at = chunks[c];
+            size_t end = std::min<size_t>(source.size(),
+                                          at + 8 + ReadU32(reinterpret_cast<const uint8_t*>(source.data()) + at + 4));
+            // The size field and each four-byte field after it end one byte early.
+            for (size_t fieldEnd = at + 8; fieldEnd <= end; fieldEnd += 4, ++cuts)
+                succeeded += Run(image, source, fieldEnd - 1, std::string(code) + " cut at " + std::to_string(fieldEnd - 1));
+            if (HasFatalFailure()) return;
+        }
+    }
+    EXPECT_GT(cuts, 100);
+    std::printf("one-byte-short cuts: %d, %d reads succeeded\n", cuts, succeeded);
+}
+
 TEST_F(Mutation, ByteFlipsAndHugeSizeFields) {
     std::mt19937 random(20261207);
     std::vector<size_t> starts;

@@ -206,12 +206,17 @@ TEST_F(SoundSet, FieldsTooCloseToTheEndAreNotRead) {
     const Bytes region = rgnh + "wlnk" + U32(12) + Bytes(12, 0);
     ASSERT_EQ(1, IndexBytes(pool + insh + inam + region + "wsmp" + U32(0) + U32(4000) + Bytes(12, 0) + U32(1)));
     EXPECT_EQ(nullptr, instruments[0].sampleInfos[0]);
-    ASSERT_EQ(1, IndexBytes(pool + insh + inam + region + "wsmp" + U32(0) + U32(20) + Bytes(12, 0) + U32(1) +
-                            U32(16) + U32(0) + U32(7) + U32(9)));
+    const Bytes looped = pool + insh + inam + region + "wsmp" + U32(0) + U32(20) + Bytes(12, 0) + U32(1) +
+                         U32(16) + U32(0) + U32(7) + U32(9);
+    ASSERT_EQ(1, IndexBytes(looped));
     uint32_t start, length;
     ASSERT_TRUE(RegionLoop(instruments[0], 0, start, length));
     EXPECT_EQ(7u, start);
     EXPECT_EQ(9u, length);
+    // The same loop one byte short of its end.
+    ASSERT_EQ(1, IndexBytes(looped.substr(0, looped.size() - 1)));
+    EXPECT_EQ(nullptr, instruments[0].sampleInfos[0]);
+    EXPECT_FALSE(RegionLoop(instruments[0], 0, start, length));
     // A wsmp cut inside its own header is no sample info at all.
     ASSERT_EQ(1, IndexBytes(pool + insh + inam + region + "wsmp" + U32(0) + U32(20) + Bytes(8, 0)));
     EXPECT_EQ(nullptr, instruments[0].sampleInfos[0]);
