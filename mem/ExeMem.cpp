@@ -8,6 +8,8 @@ namespace {
 volatile LONG corruptionReports = 0;
 }
 
+volatile uint32_t skipLeakReport = 0;
+
 void ReportCorruption(const void*, uint32_t, const char*, int32_t) {
     InterlockedIncrement(&corruptionReports);
 }

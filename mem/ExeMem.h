@@ -9,6 +9,10 @@ void ReportCorruption(const void* block, uint32_t blockSize, const char* file, i
 // The C runtime heap is exhausted: ends the process with exit code 1.
 [[noreturn]] void OutOfMemory(const char* file, int32_t line);
 
+// Set by the fatal paths that end the process; while set, no leak report is
+// made. Clear at start.
+extern volatile uint32_t skipLeakReport;
+
 // The heap client's at-exit routine: runs after every other static destructor
 // and destroys the heap client.
 void ReportLeaks();

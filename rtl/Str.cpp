@@ -1,10 +1,13 @@
 #include "Str.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
 #include "../mem/ExeHeapSrv.h"
+#include "../mem/ExeMem.h"
+#include "Array.h"
 
 void Utf8DecodeUnit(const char*& in, wchar_t*& out) {
     unsigned b = static_cast<unsigned char>(*in++);
@@ -247,4 +250,62 @@ void PathJoin(wchar_t* out, const wchar_t* directory, const wchar_t* name) {
         name = scratchName;
     }
     PathBuild(out, nullptr, directory, name);
+}
+
+void AssertFailed(const char* file, int32_t line, const char* message) {
+    char report[kAssertReportSize];
+    FormatText(report, sizeof(report), "%s\n%s\n%s:%d\n\nPress OK to exit\nPress Cancel to debug\n",
+               "Assertion failed", message ? message : "(null)", file ? file : "(null)", int(line));
+    std::fprintf(stderr, "%s", report);
+    std::fflush(stderr);
+    skipLeakReport = 1;
+    std::_Exit(1);
+}
+
+void FatalError(const char* format, ...) {
+    char message[kFatalMessageSize];
+    va_list args;
+    va_start(args, format);
+    FormatTextV(message, sizeof(message), format, args);
+    va_end(args);
+    AssertFailed(nullptr, 0, message);
+}
+
+void GetClipboardText(TArray<wchar_t>& text, uint32_t maximum) {
+    if (IsClipboardFormatAvailable(CF_UNICODETEXT) && OpenClipboard(nullptr)) {
+        HANDLE handle = GetClipboardData(CF_UNICODETEXT);
+        const wchar_t* units = handle ? static_cast<const wchar_t*>(GlobalLock(handle)) : nullptr;
+        if (units) {
+            // The block bounds the scan should its text lack a terminator.
+            const size_t room = GlobalSize(handle) / sizeof(wchar_t);
+            const uint32_t limit = maximum ? maximum - 1 : 0;
+            uint32_t n = 0;
+            while (n < limit && n < room && units[n]) ++n;
+            text.Grow(n, 0);
+            if (n) std::memcpy(text.items, units, n * sizeof(wchar_t));
+            text.count = n;
+            GlobalUnlock(handle);
+        }
+        CloseClipboard();
+    }
+    text.Grow(text.count + 1, text.count + 1);
+    text.items[text.count - 1] = 0;
+}
+
+int SetClipboardText(const wchar_t* text) {
+    if (!text) text = L"";
+    if (!OpenClipboard(nullptr)) return 0;
+    if (EmptyClipboard()) {
+        const uint32_t bytes = WideByteSize(text);
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, bytes);
+        void* copy = memory ? GlobalLock(memory) : nullptr;
+        if (copy) {
+            std::memcpy(copy, text, bytes);
+            GlobalUnlock(memory);
+            if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+        } else if (memory) {
+            GlobalFree(memory);
+        }
+    }
+    return CloseClipboard();
 }

@@ -1,5 +1,6 @@
 // Text: UTF-8 and UTF-16 conversion, lengths and copies, bounded formatting,
-// rotating temporary texts and path composition.
+// rotating temporary texts, path composition, the fatal-error report and the
+// clipboard.
 #pragma once
 
 #include <cstdarg>
@@ -12,6 +13,11 @@ const int32_t kDuplicateNameLine = 190;
 const uint32_t kPathUnits = 260;       // fixed path buffers, terminator included
 const uint32_t kPathPartUnits = 256;   // root and directory outputs of PathSplit
 const uint32_t kTempTextSize = 2048;   // bytes (TempText) or units (TempTextW)
+const uint32_t kAssertReportSize = 1024;   // bytes of the assertion report
+const uint32_t kFatalMessageSize = 256;    // bytes of a FatalError message
+
+template <class T>
+struct TArray;
 
 // Decodes one UTF-8 sequence at `in` into at most one UTF-16 unit at `out`,
 // advancing both cursors. Never reads past a zero byte: a sequence cut short
@@ -60,3 +66,23 @@ void PathBuild(wchar_t* out, const wchar_t* root, const wchar_t* directory, cons
 void PathDirectory(wchar_t* out, const wchar_t* path);
 // Directory, separator and name; `out` may be either input.
 void PathJoin(wchar_t* out, const wchar_t* directory, const wchar_t* name);
+
+// Writes "Assertion failed", the message, "file:line" (a null file prints as
+// "(null)") and the two Press lines to standard error in full, sets the
+// skip-leak-report flag and ends the process with exit code 1 at once: no
+// at-exit routine runs, no dialog is shown. A report longer than 1023 bytes
+// is cut.
+[[noreturn]] void AssertFailed(const char* file, int32_t line, const char* message);
+// Formats the message (cut to 255 bytes) and fails with no file and line 0.
+[[noreturn]] void FatalError(const char* format, ...);
+
+// Replaces the array's contents with the clipboard's UTF-16 text, at most
+// maximum - 1 units (none for a maximum of 0; never read past the clipboard's
+// block), then appends one zero unit that the count includes. Without text,
+// or when the clipboard cannot be opened or locked, the array keeps what it
+// held and only the terminator is appended.
+void GetClipboardText(TArray<wchar_t>& text, uint32_t maximum);
+// Puts the text and its terminator on the clipboard as CF_UNICODETEXT; the
+// result of closing the clipboard, 0 when it cannot be opened. The clipboard
+// is left empty when the memory cannot be had.
+int SetClipboardText(const wchar_t* text);

@@ -21,17 +21,6 @@ struct Face : CControl {
     }
 };
 
-template <class F>
-double Time(int runs, F f) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const double t = Now();
-        f();
-        times.push_back(Now() - t);
-    }
-    return Median(times);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {

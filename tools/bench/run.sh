@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmark of reading the default sound set: the program's reader in-process,
 # the bare file read, and libgig loading the same file natively; then the
-# control framework's layout, routing, painting and lookups on a real window.
+# control framework's layout, routing, painting and lookups on a real window;
+# last the instrument list and the main window.
 source "$(dirname "$0")/../setup.sh"
 orven_setup
 runs=${1:-50}
@@ -18,3 +19,4 @@ awk -v r="$read_ms" -v i="$index_ms" -v g="$gig_ms" 'BEGIN {
     printf "ratio ReadSoundSet/file read %.2fx (goal at most 2x)\n", i / r
 }'
 "$WINE" "$BUILD/$ORVEN_ARCH/panel_bench.exe" "$runs" | tr -d '\r'
+"$WINE" "$BUILD/$ORVEN_ARCH/list_bench.exe" 'C:\windows\system32\drivers\gm.dls' "$runs" | tr -d '\r'

@@ -19,3 +19,15 @@ inline double Median(std::vector<double> v) {
     const size_t n = v.size();
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
+
+// Median time of `runs` calls of f.
+template <class F>
+double Time(int runs, F f) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const double t = Now();
+        f();
+        times.push_back(Now() - t);
+    }
+    return Median(times);
+}

@@ -1,0 +1,63 @@
+// IButton::CButton: a push button with a caption, drawn on a cached face
+// bitmap; a click is reported with Notify(1).
+//
+// State table (Pressed 0 = released, 1 = held):
+//   left press or double click -> capture, focus, Pressed 1, face dropped
+//   other buttons              -> nothing
+//   move, in or out            -> nothing (the look stays pressed)
+//   left release, Pressed 1    -> capture off, Notify(1) when inside, Pressed 0
+//   left release, Pressed 0    -> capture off if held, nothing else
+//   Space down (focused)       -> Pressed 1, face dropped, handled
+//   Space up, Pressed 1        -> Pressed 0, face dropped, Notify(1), handled
+//   Space up, Pressed 0        -> handled, nothing else
+//   other keys                 -> not handled (0)
+//   resize, scheme change      -> face dropped
+#pragma once
+
+#include <cstdint>
+
+#include "../panel/Control.h"
+#include "../rtl/Array.h"
+
+#define CTL_BUTTON_TAG ".\\CtlButton.cpp"
+
+// Top-left corner of a caption of `text` size centred in `box`; on an axis
+// where the caption is larger than the box it starts at 0.
+POINT ButtonCaptionOrigin(SIZE box, SIZE text);
+
+// True when `point` (button coordinates) lies in a w x h button.
+bool InsideButton(POINT point, int32_t w, int32_t h);
+
+class IButton {
+public:
+    class CButton : public CControl {
+    public:
+        // A null text is taken as empty.
+        explicit CButton(const wchar_t* text);
+        ~CButton() override;
+
+        int OnKeyDown(int32_t key, uint32_t modifiers) override;
+        int OnKeyUp(int32_t key, uint32_t modifiers) override;
+        void OnDoubleClick(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnMouseUp(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnPaint(IPainter* painter) override;
+        void OnSchemeChanged() override;
+        void OnResize(SIZE size) override;
+
+        // Fields, in order.
+        HBITMAP Face;            // cached for the size, state and scheme; owned
+        uint32_t Pressed;
+        TArray<wchar_t> Text;    // with its terminator
+
+    private:
+        void DropFace();
+        // Pressed := state, face dropped, repaint asked for.
+        void ShowPressed(uint32_t state);
+    };
+};
+
+typedef IButton::CButton CButton;
+
+// Allocates (zero-filled, tag ".\CtlButton.cpp") and constructs a button.
+CButton* CreateButton(const wchar_t* text);

@@ -1,0 +1,218 @@
+#include "CtlList.h"
+
+#include <new>
+
+#include "../panel/ColorScheme.h"
+#include "../rtl/Sort.h"
+
+int CompareRowText(const wchar_t* a, const wchar_t* b) {
+    if (!a) a = L"";
+    if (!b) b = L"";
+    for (;; ++a, ++b) {
+        uint16_t x = uint16_t(*a), y = uint16_t(*b);
+        if (x >= 'A' && x <= 'Z') x = uint16_t(x + ('a' - 'A'));
+        if (y >= 'A' && y <= 'Z') y = uint16_t(y + ('a' - 'A'));
+        if (x != y) return x < y ? -1 : 1;
+        if (!x) return 0;
+    }
+}
+
+void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names) {
+    QuickSort(order, count, [names](uint32_t a, uint32_t b) { return CompareRowText(names[a], names[b]) < 0; });
+}
+
+int32_t ListRowAt(int32_t scrollY, int32_t y, uint32_t rowCount) {
+    // Unsigned: a point above the first row gives a huge row, so none.
+    const uint32_t row = (uint32_t(scrollY) + uint32_t(y) - 2u) / uint32_t(kListRowHeight);
+    return row < rowCount ? int32_t(row) : -1;
+}
+
+void ListVisibleRows(int32_t scrollY, int32_t height, uint32_t rowCount, int32_t& first, int32_t& end) {
+    int64_t f = (int64_t(scrollY) - 2) / kListRowHeight;
+    int64_t e = (int64_t(height) + scrollY + 10) / kListRowHeight;
+    if (f < 0) f = 0;
+    if (e > int64_t(rowCount)) e = rowCount;
+    if (e < f) e = f;
+    first = int32_t(f);
+    end = int32_t(e);
+}
+
+bool ListKeyTarget(int32_t key, int32_t selected, uint32_t rowCount, int32_t height, int64_t& target) {
+    const int64_t page = (int64_t(height) - 4) / kListRowHeight;
+    const int64_t last = int64_t(rowCount) - 1;
+    switch (key) {
+    case KeyDown:
+        target = uint32_t(selected) < uint32_t(last) ? int64_t(selected) + 1 : selected;
+        return true;
+    case KeyUp:
+        // With no selected row, Up comes in from below: the last row.
+        target = selected < 0 ? last : (selected != 0 ? int64_t(selected) - 1 : selected);
+        return true;
+    case KeyHome: target = 0; return true;
+    case KeyEnd: target = last; return true;
+    case KeyPageDown:
+        target = int64_t(selected) + page;
+        if (uint64_t(target) > uint64_t(uint32_t(last))) target = last;
+        return true;
+    case KeyPageUp:
+        target = int64_t(selected) - page;
+        if (target < 0) target = 0;
+        return true;
+    default: return false;
+    }
+}
+
+int32_t ListScrollIntoView(int32_t selected, int32_t scrollY, int32_t height) {
+    const int64_t view = int64_t(height) - 4;
+    const int64_t y = int64_t(selected) * kListRowHeight;
+    if (y + kListRowHeight > scrollY + view) return int32_t(y + kListRowHeight - view);
+    if (y < scrollY) return int32_t(y);
+    return scrollY;
+}
+
+namespace {
+
+// The list's scroll bar repaints the list whenever it moves.
+class CListScrollBar : public CScrollBar {
+public:
+    explicit CListScrollBar(int32_t* bound) : CScrollBar(bound) {}
+    void NotifyNow(int32_t value) override {
+        CScrollBar::NotifyNow(value);
+        if (parent) parent->Invalidate();
+    }
+};
+
+}  // namespace
+
+IList::CList::CList(uint32_t count, const wchar_t* const* names, int32_t* bound, uint32_t flags)
+    : Flags(flags), Rows(64), HotRow(-1), Order(64), ScrollBar(nullptr), ScrollY(0),
+      Selected(bound ? *bound : 0), Bound(bound) {
+    if (Flags & kListHotTracking) HotRow = Selected;
+    if (!names) count = 0;
+    Order.SetCapacity(count, count);
+    for (uint32_t i = 0; i < count; ++i) Order[i] = i;
+    if (Flags & kListSorted) SortRowOrder(Order.items, count, names);
+    if (bound) Selected = RowOfItem(*bound);
+    // Each text copied once, in display order.
+    Rows.SetCapacity(count, 0);
+    for (uint32_t i = 0; i < count; ++i) {
+        const wchar_t* text = names[Order[i]];
+        new (&Rows.items[i]) TArray<wchar_t>(text ? text : L"");
+        Rows.count = i + 1;
+    }
+
+    CScrollBar* bar = new (ThreadHeap->Alloc(sizeof(CListScrollBar), 0, CTL_LIST_TAG, __LINE__)) CListScrollBar(&ScrollY);
+    bar->Step = 10;
+    bar->Total = 1000;
+    bar->Page = 100;
+    bar->Value = ScrollY;
+    bar->Vertical = 1;
+    bar->SetAnchors(ControlAnchor{-kListScrollWidth, kAnchorFar}, ControlAnchor{0, kAnchorNear},
+                    ControlAnchor{0, kAnchorFar}, ControlAnchor{0, kAnchorFar});
+    ScrollBar = bar;
+    AppendChild(bar);
+    OnChildAdded();
+    Layout();
+}
+
+IList::CList::~CList() {
+    Order.Clear(0);
+    Rows.Clear(0);
+    // The base destroys the scroll bar child.
+}
+
+int32_t IList::CList::RowOfItem(int32_t item) const {
+    for (uint32_t r = 0; r < Order.count; ++r)
+        if (Order[r] == uint32_t(item)) return int32_t(r);
+    return -1;
+}
+
+void IList::CList::SelectRow(int64_t row) {
+    // Only existing rows are selected.
+    if (row < 0 || row >= int64_t(Rows.count) || row == Selected) return;
+    Selected = int32_t(row);
+    if (Bound) *Bound = int32_t(Order[uint32_t(row)]);
+    Notify(1);
+    const int32_t scroll = ListScrollIntoView(Selected, ScrollY, height);
+    if (scroll != ScrollY) {
+        ScrollY = scroll;
+        ScrollBar->Refresh();
+    }
+    Invalidate();
+}
+
+int IList::CList::OnKeyDown(int32_t key, uint32_t) {
+    int64_t target;
+    if (ListKeyTarget(key, Selected, Rows.count, height, target)) {
+        SelectRow(target);
+        return 1;
+    }
+    if (key == KeyEscape && FocusedControl() == this) SetFocusControl(nullptr);
+    return 0;
+}
+
+void IList::CList::OnMouseDown(int32_t button, uint32_t modifiers, POINT point) {
+    if (button != kMouseLeft || point.x >= width - kListScrollWidth) {
+        CControl::OnMouseDown(button, modifiers, point);
+        return;
+    }
+    const int32_t row = ListRowAt(ScrollY, point.y, Rows.count);
+    if (row >= 0) {
+        Selected = row;
+        if (Bound) *Bound = int32_t(Order[uint32_t(row)]);
+        Notify(1);
+        Invalidate();
+    }
+    SetFocusControl(this);
+}
+
+void IList::CList::OnMouseMove(uint32_t modifiers, POINT point) {
+    if (!(Flags & kListHotTracking) || point.x >= width - kListScrollWidth) {
+        CControl::OnMouseMove(modifiers, point);
+        return;
+    }
+    const int32_t row = ListRowAt(ScrollY, point.y, Rows.count);
+    if (row >= 0 && row != HotRow) {
+        HotRow = row;
+        Invalidate();
+    }
+}
+
+void IList::CList::OnPaint(IPainter* painter) {
+    if (!painter) return;
+    const uint32_t face = (*currentScheme)[0], text = (*currentScheme)[2];
+    painter->DrawBevel(RECT{0, 0, width - kListScrollWidth, height}, face, 0, 1);
+    if (Rows.count) {
+        painter->PushClip();
+        painter->ClipRect(RECT{2, 2, width - 16, height - 2});
+        painter->PushOrigin();
+        painter->Translate(POINT{0, -ScrollY});
+        int32_t first, end;
+        ListVisibleRows(ScrollY, height, Rows.count, first, end);
+        const int32_t highlighted = (Flags & kListHotTracking) ? HotRow : Selected;
+        for (int32_t i = first; i < end; ++i) {
+            const int32_t top = kListRowHeight * i + 2;
+            painter->DrawText(Rows[uint32_t(i)].items, POINT{2, top}, text);
+            if (i == highlighted) painter->XorRect(RECT{1, top, width - 1, top + kListRowHeight});
+        }
+        painter->PopOrigin();
+        painter->PopClip();
+    }
+    CControl::OnPaint(painter);
+}
+
+void IList::CList::OnResize(SIZE size) {
+    ScrollBar->Page = size.cy - 4;
+    ScrollBar->Total = int32_t(int64_t(kListRowHeight) * Rows.count > INT32_MAX ? INT32_MAX : kListRowHeight * int64_t(Rows.count));
+    ScrollBar->Step = kListRowHeight;
+    ScrollBar->Invalidate();
+}
+
+void IList::CList::Refresh() {
+    if (Bound) Selected = RowOfItem(*Bound);
+    Invalidate();
+}
+
+CList* CreateList(uint32_t count, const wchar_t* const* names, int32_t* bound, uint32_t flags) {
+    return new (ThreadHeap->Alloc(sizeof(CList), 0, CTL_LIST_TAG, __LINE__)) CList(count, names, bound, flags);
+}

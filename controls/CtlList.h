@@ -1,0 +1,86 @@
+// IList::CList: a single-column list of text rows with one selected row, its
+// own vertical scroll bar, keyboard navigation and an optional alphabetical
+// order. Bound to the caller's variable holding the selected item's index.
+//
+// Input (modifiers ignored):
+//   left press on a row        -> select it (again too), Notify(1), focus
+//   left press below the rows  -> focus only
+//   other presses, scroll strip-> base routing (the scroll bar)
+//   Down/Up/Home/End/PgDn/PgUp -> select the target row when it exists and
+//                                 differs: Notify(1), scroll it into view; handled
+//   Up with no selected row    -> the last row
+//   Escape                     -> the list gives up the focus; not handled
+#pragma once
+
+#include <cstdint>
+
+#include "../panel/Control.h"
+#include "../rtl/Array.h"
+#include "CtlScroll.h"
+
+#define CTL_LIST_TAG ".\\CtlList.cpp"
+
+const int32_t kListRowHeight = 12;
+const int32_t kListScrollWidth = 14;
+
+enum : uint32_t { kListHotTracking = 1, kListSorted = 2 };
+
+// Order of two row texts: only 'A'-'Z' are folded; units compare unsigned; a
+// text that ends first is smaller. Negative, 0 or positive.
+int CompareRowText(const wchar_t* a, const wchar_t* b);
+
+// Sorts `order` (indices into `names`) by the texts they designate.
+void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names);
+
+// The row under a point y of a list scrolled by `scrollY`, or -1 when the point
+// is above the first row or below the last.
+int32_t ListRowAt(int32_t scrollY, int32_t y, uint32_t rowCount);
+
+// Rows [first, end) that intersect the visible band of a list `height` high.
+void ListVisibleRows(int32_t scrollY, int32_t height, uint32_t rowCount, int32_t& first, int32_t& end);
+
+// The row a key moves the selection to; false when the key is not a navigation
+// key. The target may lie outside the rows (it is then not selected).
+bool ListKeyTarget(int32_t key, int32_t selected, uint32_t rowCount, int32_t height, int64_t& target);
+
+// The scroll offset that shows row `selected` of a list `height` high.
+int32_t ListScrollIntoView(int32_t selected, int32_t scrollY, int32_t height);
+
+class IList {
+public:
+    class CList : public CControl {
+    public:
+        // Rows from `count` names (read only here), sorted with kListSorted;
+        // the selection from *bound (row 0 without a bound variable).
+        CList(uint32_t count, const wchar_t* const* names, int32_t* bound, uint32_t flags);
+        ~CList() override;
+
+        int OnKeyDown(int32_t key, uint32_t modifiers) override;
+        void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnMouseMove(uint32_t modifiers, POINT point) override;
+        void OnPaint(IPainter* painter) override;
+        void OnResize(SIZE size) override;
+        void Refresh() override;
+
+        uint32_t RowCount() const { return Rows.count; }
+        // The first row showing item `item`, or -1.
+        int32_t RowOfItem(int32_t item) const;
+        // Selects a row (and scrolls it into view) when it exists and differs.
+        void SelectRow(int64_t row);
+
+        // Fields, in order.
+        uint32_t Flags;
+        TArray<TArray<wchar_t>> Rows;
+        int32_t HotRow;
+        TArray<uint32_t> Order;
+        CScrollBar* ScrollBar;
+        int32_t ScrollY;
+        int32_t Selected;
+        int32_t* Bound;
+    };
+};
+
+typedef IList::CList CList;
+
+// Allocates (tag ".\CtlList.cpp") and constructs a list.
+CList* CreateList(uint32_t count, const wchar_t* const* names, int32_t* bound, uint32_t flags);

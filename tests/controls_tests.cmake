@@ -1,0 +1,15 @@
+# Tests of the concrete controls (included by tests/CMakeLists.txt).
+function(orven_control_test name library)
+  add_executable(${name} ${ARGN})
+  target_compile_options(${name} PRIVATE ${ORVEN_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${library} gtest gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+endfunction()
+
+orven_control_test(test_scroll ctl_scroll scroll_test.cpp timer_test.cpp)
+orven_control_test(test_list ctl_list list_test.cpp)
+orven_control_test(test_splitter ctl_splitter splitter_test.cpp)
+orven_control_test(test_buttons "ctl_button;ctl_label" button_test.cpp label_test.cpp)
+orven_control_test(test_edit ctl_edit edit_test.cpp clipboard_test.cpp)
+orven_control_test(test_slider ctl_slider slider_test.cpp)
+orven_control_test(test_curve ctl_curve curve_test.cpp timeline_test.cpp)

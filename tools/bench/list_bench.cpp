@@ -1,0 +1,83 @@
+// list_bench SOUNDSET RUNS: median times of the instrument list and the main
+// window: building and sorting lists of 136 and 100,000 names (shuffled,
+// sorted, reversed, all equal), a full repaint of the main window, and a
+// click on a row through to the player call, in-process.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "../../app/MainWindow.h"
+#include "../../app/SoundSet.h"
+#include "../../app/WaveImage.h"
+#include "../../controls/CtlList.h"
+#include "../../mem/ExeHeapSrv.h"
+#include "timing.h"
+
+namespace {
+
+double BuildList(int runs, const std::vector<std::wstring>& names) {
+    std::vector<const wchar_t*> p;
+    for (const std::wstring& s : names) p.push_back(s.c_str());
+    int32_t bound = 0;
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const double t = Now();
+        CList* list = CreateList(uint32_t(p.size()), p.data(), &bound, kListSorted);
+        times.push_back(Now() - t);
+        list->Destroy(1);
+    }
+    return Median(times);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 20;
+    ReserveWaveImage();
+    if (!ReadSoundSet(argv[1])) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 1;
+    }
+    std::vector<std::wstring> gm;
+    for (uint32_t i = 0; i < instrumentNames.count; ++i) gm.push_back(instrumentNames[i]);
+    std::printf("list_build_%zu_names_median_ms %.4f runs %d\n", gm.size(), BuildList(runs, gm), runs);
+
+    std::mt19937 random(1);
+    std::vector<std::wstring> many;
+    for (int i = 0; i < 100000; ++i) many.push_back(gm[random() % gm.size()] + L" " + std::to_wstring(random() % 1000000));
+    const int slow = std::max(1, runs / 4);
+    std::printf("list_build_100000_shuffled_median_ms %.2f\n", BuildList(slow, many));
+    std::sort(many.begin(), many.end());
+    std::printf("list_build_100000_sorted_median_ms %.2f\n", BuildList(slow, many));
+    std::reverse(many.begin(), many.end());
+    std::printf("list_build_100000_reversed_median_ms %.2f\n", BuildList(slow, many));
+    std::fill(many.begin(), many.end(), L"Same name");
+    std::printf("list_build_100000_equal_median_ms %.2f\n", BuildList(slow, many));
+
+    ComposeMainWindow();
+    CPanel* panel = MainWindowPanel();
+    HWND window = GetWindowHandle(panel);
+    UpdateWindow(window);
+    const double repaint = Time(runs, [&] {
+        panel->Invalidate();
+        UpdateWindow(window);
+    });
+    std::printf("main_window_full_repaint_median_ms %.4f\n", repaint);
+    // Rows 1 to 20 in turn, each pressed and released: the list notifies, the
+    // panel is rebuilt and the wave is rendered and handed to the player.
+    int row = 0;
+    const double click = Time(runs, [&] {
+        const LPARAM at = MAKELPARAM(40, 2 + 12 * (1 + row++ % 20) + 6);
+        SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(window, WM_LBUTTONUP, 0, at);
+    });
+    std::printf("click_to_play_median_ms %.4f\n", click);
+    StopSound();
+    ReleaseMainWindow();
+    FreeInstrumentNames();
+    return 0;
+}
