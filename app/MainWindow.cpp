@@ -1,31 +1,72 @@
 #include "MainWindow.h"
 
+#include "../controls/CtlList.h"
+#include "../controls/CtlSplitter.h"
 #include "../panel/ColorScheme.h"
+#include "Envelope.h"
+#include "SoundSet.h"
 #include "WaveImage.h"
 
 CRefObject* mainPanel = nullptr;
+CRefObject* infoPanel = nullptr;
 
 namespace {
 CPanel* mainWindow = nullptr;
+CPanel* infoWindow = nullptr;
 
 HWND MainWindowHandle() { return GetWindowHandle(mainWindow); }
 }  // namespace
 
-void RunMainWindow() {
+CPanel* MainWindowPanel() { return mainWindow; }
+CPanel* InfoPanel() { return infoWindow; }
+
+void OnInstrumentSelected(uint32_t, const char*, int32_t) {
+    if (RebuildInfoPanelHook) RebuildInfoPanelHook();
+    uint32_t cue;
+    if (selectedInstrument < 0 || uint32_t(selectedInstrument) >= instruments.count) return;
+    if (!RegionCue(instruments[uint32_t(selectedInstrument)], 0, cue)) return;
+    StopSound();
+    if (RenderEnvelopeImage(cue)) PlayWaveImage();
+}
+
+void ComposeMainWindow() {
     SelectColorScheme(0);
     RefreshAllWindows();
     mainWindow = CreatePanel(L"ORVEN General MIDI DLS Tool", 592, 480, 1, 1);
     mainWindow->AddRef();
     mainPanel = mainWindow;
     OwnerWindowHook = MainWindowHandle;
+
+    ISplitter::CSplitter* splitter = CreateSplitter();
+    splitter->Flags = kSplitterFixed | kSplitterVertical;
+    splitter->Position = 128;
+    splitter->flags |= kControlClipChildren;
+    AddControl(nullptr, splitter, mainWindow, "hsplit");
+
+    CList* list = CreateList(instruments.count, instrumentNames.items, &selectedInstrument, kListSorted);
+    AddControl("hsplit", list, mainWindow, "list");
+    SetControlCallback("list", mainWindow, OnInstrumentSelected, 0);
+
+    infoWindow = CreatePanel(L"", 128, 128, 0, 0);
+    AddControl("hsplit", infoWindow, mainWindow, "info");
+    infoWindow->AddRef();
+    infoPanel = infoWindow;
+    // The information panel's contents: nothing plays at start-up.
+    if (RebuildInfoPanelHook) RebuildInfoPanelHook();
+}
+
+void RunMainWindow() {
+    ComposeMainWindow();
     while (PumpMessages()) {
     }
 }
 
 void ReleaseMainWindow() {
     OwnerWindowHook = nullptr;
+    CRefObject* info = infoPanel;
     CRefObject* panel = mainPanel;
-    mainPanel = nullptr;
-    mainWindow = nullptr;
+    infoPanel = mainPanel = nullptr;
+    infoWindow = mainWindow = nullptr;
+    if (info) info->Release();
     if (panel) panel->Release();
 }

@@ -1,12 +1,24 @@
-// The main window: the top-level panel and its message loop.
+// The main window: a fixed splitter with the instrument list on the left and
+// the information panel on the right, and the message loop.
 #pragma once
 
 #include "../panel/Panel.h"
 
 extern CRefObject* mainPanel;   // held from creation until shutdown
+extern CRefObject* infoPanel;   // the "info" panel, held likewise
 
 // Chooses colour scheme 0, opens the main window and runs the message loop
 // until no panel window is left.
 void RunMainWindow();
 // Releases the main window's references.
 void ReleaseMainWindow();
+
+// Builds the main window's tree (everything before the message loop).
+void ComposeMainWindow();
+// The list's callback: rebuilds the information panel, then plays region 0 of
+// the selected instrument through the envelope. An instrument without regions
+// (or no instrument) plays nothing.
+void OnInstrumentSelected(uint32_t userData, const char* name, int32_t value);
+// The main panel and the information panel while they exist.
+CPanel* MainWindowPanel();
+CPanel* InfoPanel();

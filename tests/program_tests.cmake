@@ -3,3 +3,14 @@ add_test(NAME program_window
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_window.sh ${ORVEN_WINE}
           $<TARGET_FILE:OrvenDlsTool>)
 set_tests_properties(program_window PROPERTIES TIMEOUT 120)
+
+# The instrument list in the real program, seen and heard.
+add_executable(render_rows program/render_rows.cpp)
+target_compile_options(render_rows PRIVATE ${ORVEN_WARNINGS})
+target_link_libraries(render_rows PRIVATE ctl_list)
+if(ORVEN_SOUNDSET_UNIX)
+  add_test(NAME program_list
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_list.sh ${ORVEN_WINE}
+            $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
+  set_tests_properties(program_list PROPERTIES TIMEOUT 180)
+endif()
