@@ -1,0 +1,162 @@
+"""Comparing a recording of the sound card (raw 16-bit mono at 22,050 Hz) with
+the images that were played: where the sounds are, and how closely each
+stretch of a sound follows the image. The player may stall for a moment (an
+underrun inserts silence and delays the rest), so the image is followed block
+by block, each block aligned where the previous one was found."""
+import array
+import math
+import operator
+import wave
+
+RATE = 22050
+WINDOW = 220          # 10 ms
+ACTIVE = 300          # RMS of a window that carries sound
+
+
+def read_raw(path):
+    rec = array.array("h")
+    with open(path, "rb") as f:
+        rec.frombytes(f.read())
+    return rec
+
+
+def samples_of(path):
+    with wave.open(path, "rb") as w:
+        assert w.getframerate() == RATE and w.getnchannels() == 1 and w.getsampwidth() == 2
+        return array.array("h", w.readframes(w.getnframes()))
+
+
+def rms(xs):
+    return math.sqrt(sum(map(operator.mul, xs, xs)) / len(xs)) if len(xs) else 0.0
+
+
+def segments(rec, gap_windows=15):
+    """(start, end) sample ranges of the sounds: runs of active windows,
+    bridged across quiet stretches shorter than `gap_windows`."""
+    active = [rms(rec[i:i + WINDOW]) > ACTIVE for i in range(0, len(rec) - WINDOW, WINDOW)]
+    segs, start, gap, end = [], None, 0, 0
+    for n, a in enumerate(active):
+        if a:
+            if start is None:
+                start = n
+            gap = 0
+            end = n + 1
+        elif start is not None:
+            gap += 1
+            if gap > gap_windows:
+                segs.append((start * WINDOW, end * WINDOW))
+                start = None
+    if start is not None:
+        segs.append((start * WINDOW, end * WINDOW))
+    return segs
+
+
+def sounding_windows(xs, start=0, end=None):
+    """RMS of the windows from start to end that carry sound. The quiet
+    windows a stalled player leaves inside a sound are passed over, so
+    durations and loudness shapes count only what was played."""
+    end = len(xs) if end is None else end
+    levels = (rms(xs[i:i + WINDOW]) for i in range(start, end - WINDOW + 1, WINDOW))
+    return [r for r in levels if r > ACTIVE]
+
+
+def sounding_rms(xs, piece=100):
+    """RMS over the pieces of xs that carry sound (a stall's silence left out)."""
+    pieces = [xs[i:i + piece] for i in range(0, len(xs) - piece + 1, piece)]
+    loud = [p for p in pieces if rms(p) > ACTIVE / 3]
+    return math.sqrt(sum(rms(p) ** 2 for p in loud) / len(loud)) if loud else 0.0
+
+
+def shape_correlation(got, want):
+    """Pearson correlation of two loudness sequences over their common length."""
+    n = min(len(got), len(want))
+    if n < 2:
+        return 0.0
+    got, want = got[:n], want[:n]
+    mg, mw = sum(got) / n, sum(want) / n
+    num = sum((g - mg) * (w - mw) for g, w in zip(got, want))
+    den = math.sqrt(sum((g - mg) ** 2 for g in got) * sum((w - mw) ** 2 for w in want))
+    return num / den if den else 0.0
+
+
+def onset(xs, level=500):
+    for i, x in enumerate(xs):
+        if abs(x) > level:
+            return i
+    return 0
+
+
+def correlation_at(rec, s, ref, ref_energy):
+    if s < 0 or s + len(ref) > len(rec) or ref_energy == 0:
+        return 0.0
+    part = rec[s:s + len(ref)]
+    energy = math.sqrt(sum(map(operator.mul, part, part)))
+    if energy == 0:
+        return 0.0
+    return sum(map(operator.mul, part, ref)) / (energy * ref_energy)
+
+
+def best_near(rec, at, ref, search, ahead=None):
+    """Best correlation of ref with the recording from at - search to
+    at + ahead (at + search when not given), and where it lies."""
+    ref_energy = math.sqrt(sum(map(operator.mul, ref, ref)))
+    best, best_at = 0.0, at
+    for s in range(at - search, at + (search if ahead is None else ahead) + 1):
+        c = correlation_at(rec, s, ref, ref_energy)
+        if c > best:
+            best, best_at = c, s
+    return best, best_at
+
+
+def follow(rec, start, image, end=None, block=1000, search=120, reacquire=1500):
+    """(correlation, position) of each block of the image that carries
+    sound, following the image through the recording up to `end`: each block
+    is searched within `search` samples of where the previous one ended, and
+    up to `reacquire` samples later when it is not found there (a stalled
+    player only delays what follows)."""
+    end = len(rec) if end is None else end
+    result = []
+    at = start
+    for b in range(0, len(image) - block + 1, block):
+        if at >= end:
+            break
+        ref = image[b:b + block]
+        if rms(ref) < ACTIVE:
+            at += block
+            continue
+        c, s = best_near(rec, at, ref, search)
+        if c < 0.9:
+            c2, s2 = best_near(rec, at, ref, search, reacquire)
+            if c2 > c:
+                c, s = c2, s2
+        result.append((c, s, b))
+        at = s + block
+    return result
+
+
+def aligned_start(rec, seg, image):
+    """Where the image's first sample lies in the recording, from the onsets."""
+    a, b = seg
+    lead = max(0, a - WINDOW)
+    return lead + onset(rec[lead:b]) - onset(image)
+
+
+def compare(rec, seg, image):
+    """How a sound follows its image: (block correlations, level ratio,
+    loudness-shape correlation, whether the image's last sounding block was
+    heard). Level and shape compare each block with the recording where that
+    block was found, so a player that stalls for a moment still matches."""
+    found = follow(rec, aligned_start(rec, seg, image), image, seg[1] + 1000)
+    blocks = [c for c, _, _ in found]
+    got = [sounding_rms(rec[s:s + 1000]) for _, s, _ in found]
+    want = [rms(image[b:b + 1000]) for _, _, b in found]
+    level = sum(got) / max(1.0, sum(want))
+    last = max((b for b in range(0, len(image) - 999, 1000) if rms(image[b:b + 1000]) >= ACTIVE), default=-1)
+    ended = any(b == last and c >= 0.9 for c, _, b in found)
+    return blocks, level, shape_correlation(got, want), ended
+
+
+def heard(blocks):
+    """A sound matches its image when at most one block in four misses."""
+    good = sum(1 for c in blocks if c >= 0.9)
+    return bool(blocks) and good * 4 >= len(blocks) * 3
