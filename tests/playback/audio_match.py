@@ -98,14 +98,16 @@ def correlation_at(rec, s, ref, ref_energy):
 
 def best_near(rec, at, ref, search, ahead=None):
     """Best correlation of ref with the recording from at - search to
-    at + ahead (at + search when not given), and where it lies."""
+    at + ahead (at + search when not given), and where it lies. A periodic
+    sound matches one period on just as well: of the positions within 0.005
+    of the best, the one nearest `at` is taken, so the alignment does not
+    wander."""
     ref_energy = math.sqrt(sum(map(operator.mul, ref, ref)))
-    best, best_at = 0.0, at
-    for s in range(at - search, at + (search if ahead is None else ahead) + 1):
-        c = correlation_at(rec, s, ref, ref_energy)
-        if c > best:
-            best, best_at = c, s
-    return best, best_at
+    scores = [(correlation_at(rec, s, ref, ref_energy), s)
+              for s in range(at - search, at + (search if ahead is None else ahead) + 1)]
+    best = max((c for c, _ in scores), default=0.0)
+    near = min((abs(s - at), s) for c, s in scores if c >= best - 0.005)[1] if scores else at
+    return best, near
 
 
 def follow(rec, start, image, end=None, block=1000, search=120, reacquire=1500):
@@ -115,13 +117,15 @@ def follow(rec, start, image, end=None, block=1000, search=120, reacquire=1500):
     up to `reacquire` samples later when it is not found there (a stalled
     player only delays what follows)."""
     end = len(rec) if end is None else end
+    # Blocks faint beside the image's loudest (a fading tail) say little.
+    floor = max([ACTIVE] + [rms(image[b:b + block]) / 10 for b in range(0, len(image) - block + 1, block)])
     result = []
     at = start
     for b in range(0, len(image) - block + 1, block):
         if at >= end:
             break
         ref = image[b:b + block]
-        if rms(ref) < ACTIVE:
+        if rms(ref) < floor:
             at += block
             continue
         c, s = best_near(rec, at, ref, search)
@@ -151,9 +155,18 @@ def compare(rec, seg, image):
     got = [sounding_rms(rec[s:s + 1000]) for _, s, _ in found]
     want = [rms(image[b:b + 1000]) for _, _, b in found]
     level = sum(got) / max(1.0, sum(want))
-    last = max((b for b in range(0, len(image) - 999, 1000) if rms(image[b:b + 1000]) >= ACTIVE), default=-1)
-    ended = any(b == last and c >= 0.9 for c, _, b in found)
+    # The player may soften the very last samples: one of the last two
+    # compared blocks must be found.
+    last = len(image) - trailing_quiet(image) - 1000
+    ended = any(b >= last - 1000 and c >= 0.9 for c, _, b in found)
     return blocks, level, shape_correlation(got, want), ended
+
+
+def trailing_quiet(image, block=1000):
+    """Samples at the image's end after its last block that `follow` compares."""
+    floor = max([ACTIVE] + [rms(image[b:b + block]) / 10 for b in range(0, len(image) - block + 1, block)])
+    last = max((b for b in range(0, len(image) - block + 1, block) if rms(image[b:b + block]) >= floor), default=0)
+    return len(image) - (last + block)
 
 
 def heard(blocks):
