@@ -25,7 +25,7 @@ def main():
         problems.append("a sound before the first selection")
     else:
         for row, seg, image in zip(rows, segs, images):
-            blocks, level = compare(rec, seg, image)
+            blocks, level, _, _ = compare(rec, seg, image)
             shown = " ".join(f"{c:.3f}" for c in blocks)
             print(f"row {row}: correlation by block {shown}, level ratio {level:.2f}")
             if not heard(blocks):
