@@ -4,6 +4,7 @@
 #include <new>
 
 #include "../panel/ColorScheme.h"
+#include "../rtl/Numbers.h"
 #include "PanelTimer.h"
 
 namespace {
@@ -12,12 +13,8 @@ namespace {
 const uint32_t kColorFace = 0;
 const uint32_t kColorArrow = 4;
 
-int32_t Clamp32(int64_t v) {
-    return int32_t(std::min<int64_t>(std::max<int64_t>(v, INT32_MIN), INT32_MAX));
-}
-
 RECT MakeRect(int64_t left, int64_t top, int64_t right, int64_t bottom) {
-    const RECT r = {Clamp32(left), Clamp32(top), Clamp32(right), Clamp32(bottom)};
+    const RECT r = {Saturate32(left), Saturate32(top), Saturate32(right), Saturate32(bottom)};
     return r;
 }
 
@@ -27,7 +24,7 @@ bool Inside(const RECT& r, POINT p) {
 
 // Value held to at most Total - Page, then to at least 0.
 int32_t ClampValue(int64_t value, int32_t page, int32_t total) {
-    return Clamp32(std::max<int64_t>(std::min<int64_t>(value, int64_t(total) - page), 0));
+    return Saturate32(std::max<int64_t>(std::min<int64_t>(value, int64_t(total) - page), 0));
 }
 
 void TickScroll(CControl* owner, uint32_t) { static_cast<CScrollBar*>(owner)->StepOnce(); }
@@ -47,12 +44,12 @@ ScrollGeometry ComputeScrollGeometry(int32_t width, int32_t height, int vertical
     ScrollGeometry g;
     g.thickness = vertical ? width : height;
     g.length = vertical ? height : width;
-    g.track = Clamp32(int64_t(g.length) - 2 * int64_t(g.thickness));
+    g.track = Saturate32(int64_t(g.length) - 2 * int64_t(g.thickness));
     g.thumbStart = 0;
     g.thumbLength = 0;
     if (total != 0) {
-        g.thumbLength = Clamp32(int64_t(page) * g.track / total);
-        g.thumbStart = Clamp32(g.thickness + int64_t(value) * g.track / total);
+        g.thumbLength = Saturate32(int64_t(page) * g.track / total);
+        g.thumbStart = Saturate32(g.thickness + int64_t(value) * g.track / total);
     }
     const int64_t thumbEnd = int64_t(g.thumbStart) + g.thumbLength;
     g.back = MakeRect(0, 0, g.thickness, g.thickness);
@@ -74,9 +71,9 @@ uint32_t ScrollPartAt(const ScrollGeometry& g, int vertical, POINT p) {
 }
 
 int32_t ScrollStepValue(uint32_t state, int32_t value, int32_t step, int32_t page, int32_t total) {
-    if (state & kScrollBack) return Clamp32(std::max<int64_t>(0, int64_t(value) - step));
+    if (state & kScrollBack) return Saturate32(std::max<int64_t>(0, int64_t(value) - step));
     if (state & kScrollForward) return ClampValue(int64_t(value) + step, page, total);
-    if (state & kScrollTrackBefore) return Clamp32(std::max<int64_t>(0, int64_t(value) - page));
+    if (state & kScrollTrackBefore) return Saturate32(std::max<int64_t>(0, int64_t(value) - page));
     if (state & kScrollTrackAfter) return ClampValue(int64_t(value) + page, page, total);
     return value;
 }
@@ -84,16 +81,16 @@ int32_t ScrollStepValue(uint32_t state, int32_t value, int32_t step, int32_t pag
 int32_t ScrollDragValue(const ScrollGeometry& g, int32_t along, int32_t grabOffset, int32_t total,
                         int32_t page, int32_t value) {
     if (g.track <= 0) return value;
-    const int32_t p = Clamp32(int64_t(along) - grabOffset - g.thickness);
+    const int32_t p = Saturate32(int64_t(along) - grabOffset - g.thickness);
     return ClampValue(int64_t(total) * p / g.track, page, total);
 }
 
 ScrollArrowShape ComputeScrollArrow(const RECT& b, uint32_t direction) {
     const int64_t w = int64_t(b.right) - b.left, h = int64_t(b.bottom) - b.top;
-    const LONG midX = Clamp32((int64_t(b.left) + b.right) / 2);
-    const LONG midY = Clamp32((int64_t(b.top) + b.bottom) / 2);
-    const LONG nearX = Clamp32(b.left + w / 4), farX = Clamp32(b.left + 3 * w / 4);
-    const LONG nearY = Clamp32(b.top + h / 4), farY = Clamp32(b.top + 3 * h / 4);
+    const LONG midX = Saturate32((int64_t(b.left) + b.right) / 2);
+    const LONG midY = Saturate32((int64_t(b.top) + b.bottom) / 2);
+    const LONG nearX = Saturate32(b.left + w / 4), farX = Saturate32(b.left + 3 * w / 4);
+    const LONG nearY = Saturate32(b.top + h / 4), farY = Saturate32(b.top + 3 * h / 4);
     switch (direction) {
     case kArrowUp:   // apex, right, left
         return {{{midX, nearY}, {farX, farY}, {nearX, farY}}, {{0, 1, 1}, {1, 2, 1}, {2, 0, 0}}};
@@ -130,7 +127,7 @@ void CScrollBar::OnMouseDown(int32_t button, uint32_t, POINT point) {
     const ScrollGeometry g = Geometry();
     const uint32_t part = ScrollPartAt(g, Vertical, point);
     if (part == kScrollThumb)
-        GrabOffset = Clamp32(int64_t(Vertical ? point.y : point.x) - g.thumbStart);
+        GrabOffset = Saturate32(int64_t(Vertical ? point.y : point.x) - g.thumbStart);
     State |= part;
     if (!TimerId) {
         if (part & (kScrollBack | kScrollForward))

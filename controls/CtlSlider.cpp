@@ -1,8 +1,8 @@
 #include "CtlSlider.h"
 
-#include <cmath>
 
 #include "../panel/ColorScheme.h"
+#include "../rtl/Numbers.h"
 
 namespace {
 
@@ -11,15 +11,6 @@ const uint32_t kColorAccent = 4;   // scheme entry of the accent line
 const uint32_t kGrooveColour = 0x60606060;
 const uint32_t kOutlineColour = 0xFF646464;
 const uint32_t kGripColour = 0x00000000;
-
-// x rounded to the nearest integer, halves to even; 0 <= x < 2^31.
-int32_t RoundHalfEven(double x) {
-    const double whole = std::floor(x);
-    const double fraction = x - whole;
-    int32_t r = int32_t(whole);
-    if (fraction > 0.5 || (fraction == 0.5 && (r & 1))) ++r;
-    return r;
-}
 
 void Line(IPainter* p, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t colour) {
     const POINT from = {x0, y0};
@@ -38,7 +29,7 @@ int32_t SliderThumbX(float value, float min, float max, int32_t width) {
     const double x = (double(v) - double(min)) * double(travel) / (double(max) - double(min));
     if (!(x > 0.0)) return 0;   // NaN lands here too
     if (x >= double(travel)) return travel;
-    return RoundHalfEven(x);
+    return NearestInt(x, travel);
 }
 
 float SliderValueAt(int32_t px, float min, float max, int32_t width) {

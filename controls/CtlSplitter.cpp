@@ -3,18 +3,13 @@
 #include <new>
 
 #include "../panel/ColorScheme.h"
+#include "../rtl/Numbers.h"
 
 namespace {
 
 const uint32_t kColorBar = 7;   // scheme entry of the splitter bar
 
-int32_t Saturate(int64_t v) {
-    if (v > INT32_MAX) return INT32_MAX;
-    if (v < INT32_MIN) return INT32_MIN;
-    return int32_t(v);
-}
-
-int32_t NonNegative(int64_t v) { return v < 0 ? 0 : Saturate(v); }
+int32_t NonNegative(int64_t v) { return v < 0 ? 0 : Saturate32(v); }
 
 void PlacePane(CControl* pane, const SplitterPane& place) {
     pane->x = place.x;
@@ -32,7 +27,7 @@ int32_t SplitterExtent(int32_t width, int32_t height, uint32_t flags) {
 }
 
 int32_t SplitterCentre(int32_t extent, uint32_t flags, int32_t position) {
-    if (flags & kSplitterFromFar) return Saturate(int64_t(extent) - position);
+    if (flags & kSplitterFromFar) return Saturate32(int64_t(extent) - position);
     return position;
 }
 
@@ -45,7 +40,7 @@ SplitterPanes ComputeSplitterPanes(int32_t width, int32_t height, uint32_t flags
     const int64_t c = SplitterCentre(int32_t(extent), flags, position);
     const int32_t before = NonNegative(c - kSplitterHalfBar);
     const int32_t after = NonNegative(extent - c - kSplitterHalfBar);
-    const int32_t start = Saturate(c + kSplitterHalfBar);
+    const int32_t start = Saturate32(c + kSplitterHalfBar);
     SplitterPanes panes;
     if (flags & kSplitterVertical) {
         const int32_t h = NonNegative(height);
@@ -60,8 +55,8 @@ SplitterPanes ComputeSplitterPanes(int32_t width, int32_t height, uint32_t flags
 }
 
 RECT SplitterBarRect(int32_t width, int32_t height, uint32_t flags, int32_t centre) {
-    const int32_t from = Saturate(int64_t(centre) - kSplitterHalfBar);
-    const int32_t to = Saturate(int64_t(centre) + kSplitterHalfBar);
+    const int32_t from = Saturate32(int64_t(centre) - kSplitterHalfBar);
+    const int32_t to = Saturate32(int64_t(centre) + kSplitterHalfBar);
     RECT r;
     if (flags & kSplitterVertical) {
         r = {from, 0, to, height};

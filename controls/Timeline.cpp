@@ -1,6 +1,5 @@
 #include "Timeline.h"
 
-#include <cmath>
 #include <cstddef>
 #include <new>
 
@@ -45,13 +44,6 @@ int CTimelineOwner::GetKind() { return kTimelineKind; }
 
 CTimelineOwner* CreateTimelineOwner() {
     return new (ThreadHeap->Alloc(sizeof(CTimelineOwner), 0, TIMELINE_CPP_TAG, __LINE__)) CTimelineOwner();
-}
-
-int32_t NearestInt(double v, int32_t limit) {
-    if (std::isnan(v)) return 0;
-    if (v >= double(limit)) return limit;
-    if (v <= -double(limit)) return -limit;
-    return int32_t(std::nearbyint(v));
 }
 
 void AddTimelineListener(CTimelineOwner* owner, TimelineCallback callback, void* data) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "../panel/Control.h"
+#include "../rtl/Numbers.h"
 #include "CtlScroll.h"
 
 #define TIMELINE_CPP_TAG ".\\Timeline.cpp"
@@ -60,10 +61,6 @@ public:
 
 // Allocates (tag ".\Timeline.cpp") and constructs an owner with its scroll bar.
 CTimelineOwner* CreateTimelineOwner();
-
-// The integer nearest to v, halves to even. NaN gives 0; values beyond
-// +-limit give +-limit (limit must be positive and at most INT32_MAX).
-int32_t NearestInt(double v, int32_t limit);
 
 // Appends an enabled record {callback, data}, then sends events 1, 3 and 4,
 // each to every enabled record before the next.
