@@ -1,6 +1,5 @@
 #include "CtlSlider.h"
 
-
 #include "../panel/ColorScheme.h"
 #include "../rtl/Numbers.h"
 
