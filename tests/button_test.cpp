@@ -11,6 +11,7 @@
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "pixels.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -124,10 +125,9 @@ namespace {
 class ButtonWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        panel = CreatePanel(L"button test", 240, 160, 1, 1);
-        panel->AddRef();
+        panel = OpenTestPanel(L"button test", 240, 160);
     }
-    static void TearDownTestSuite() { static_cast<CRefObject*>(panel)->Release(); }
+    static void TearDownTestSuite() { CloseTestPanel(panel); }
     void SetUp() override {
         SelectColorScheme(1);
         events.clear();

@@ -16,6 +16,7 @@
 #include "pixels.h"
 #include "recording.h"
 #include "tools/bench/timing.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -76,17 +77,6 @@ void Drop(CCurve* c) { static_cast<CRefObject*>(c)->Release(); }
 void Press(CCurve* c, int32_t button, int x, int y) { c->OnMouseDown(button, 0, POINT{x, y}); }
 void Move(CCurve* c, int x, int y, uint32_t mods = 0) { c->OnMouseMove(mods, POINT{x, y}); }
 void Release(CCurve* c, int x, int y) { c->OnMouseUp(kMouseLeft, 0, POINT{x, y}); }
-
-bool PumpUntil(bool (*done)(void*), void* context, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!done(context)) {
-        if (GetTickCount() - start > ms) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -283,14 +273,14 @@ TEST(CurveMouse, AutoScrollRunsOnlyWhileTheButtonIsHeld) {
     EXPECT_EQ(timers + 1, RunningTimerCount());
     Move(c, 500, 20);   // right of the curve
     ASSERT_TRUE(
-        PumpUntil([](void* o) { return static_cast<CTimelineOwner*>(o)->ViewOffset >= 2.5f; }, owner, 5000));
+        PumpUntil([owner] { return owner->ViewOffset >= 2.5f; }, 5000));
     EXPECT_EQ(owner->ViewOffset, c->OriginX);
     EXPECT_EQ(0.0f, std::fmod(owner->ViewOffset, 1.25f));   // 20 pixels a tick at zoom 16
     Release(c, 500, 20);
     EXPECT_EQ(timers, RunningTimerCount());
     const float after = owner->ViewOffset;
     Sleep(100);
-    PumpUntil([](void*) { return false; }, nullptr, 50);
+    PumpUntil([] { return false; }, 50);
     EXPECT_EQ(after, owner->ViewOffset);
     Drop(c);
     owner->Destroy(1);

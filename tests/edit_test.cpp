@@ -14,6 +14,7 @@
 #include "rtl/Array.h"
 #include "rtl/Str.h"
 #include "tools/bench/timing.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -30,14 +31,6 @@ std::vector<std::string> notes;
 
 void Record(uint32_t, const char* name, int32_t value) {
     notes.push_back(std::string(name) + " " + std::to_string(value));
-}
-
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
 }
 
 }  // namespace
@@ -128,15 +121,11 @@ class EditWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         SelectColorScheme(0);
-        panel = CreatePanel(L"edit test", 320, 120, 1, 1);
-        panel->AddRef();
+        panel = OpenTestPanel(L"edit test", 320, 120);
         handle = GetWindowHandle(panel);
-        Pump();
     }
     static void TearDownTestSuite() {
-        static_cast<CRefObject*>(panel)->Release();
-        panel = nullptr;
-        Pump();
+        CloseTestPanel(panel);
     }
     void SetUp() override {
         ASSERT_NE(nullptr, handle);

@@ -10,6 +10,7 @@
 #include "panel/Panel.h"
 #include "pixels.h"
 #include "recording.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -59,8 +60,7 @@ TEST(Label, TextCentredClippedWhenWiderAtTopWhenLower) {
 
 TEST(Label, OnAWindowTheCornersKeepTheParentsColour) {
     SelectColorScheme(1);
-    CPanel* panel = CreatePanel(L"label test", 160, 80, 1, 1);
-    panel->AddRef();
+    CPanel* panel = OpenTestPanel(L"label test", 160, 80);
     ASSERT_TRUE(AddControl(nullptr, CreateLabel(L"Loop"), panel, "loop"));
     ASSERT_TRUE(AddControl(nullptr, CreateLabel(L""), panel, "empty"));
     SetControlAnchors("loop", panel, 10, 10, 90, 30);
@@ -80,5 +80,5 @@ TEST(Label, OnAWindowTheCornersKeepTheParentsColour) {
             }
         EXPECT_EQ(top == 10, inked > 0) << "label at " << top;   // the empty one: background only
     }
-    static_cast<CRefObject*>(panel)->Release();
+    CloseTestPanel(panel);
 }

@@ -11,6 +11,7 @@
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "recording.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -26,17 +27,6 @@ void Record(uint32_t bar, const char*, int32_t value) { notes.push_back({bar, va
 size_t NotesOf(uint32_t bar) {
     return size_t(
         std::count_if(notes.begin(), notes.end(), [bar](const Note& n) { return n.bar == bar; }));
-}
-
-template <class Done>
-bool PumpUntil(Done done, DWORD limit) {
-    for (const DWORD start = GetTickCount(); !done();) {
-        if (GetTickCount() - start > limit) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    }
-    return true;
 }
 
 // A 16 x 160 vertical bar (t 16, L 128, thumb 16-28 at 0) bound to bound[index].
@@ -184,8 +174,7 @@ TEST(ScrollInput, TwoBarsEachGetTheirOwnTicks) {
 
 TEST(ScrollWindow, HeldForwardArrowStepsAtPressThenEvery100ms) {
     SelectColorScheme(0);
-    CPanel* panel = CreatePanel(L"scroll test", 100, 200, 1, 1);
-    panel->AddRef();
+    CPanel* panel = OpenTestPanel(L"scroll test", 100, 200);
     const HWND handle = GetWindowHandle(panel);
     notes.clear();
     ASSERT_TRUE(AddControl(nullptr, Bar(0, 800), panel, "bar"));
@@ -212,7 +201,7 @@ TEST(ScrollWindow, HeldForwardArrowStepsAtPressThenEvery100ms) {
     const size_t count = notes.size();
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(count, notes.size());
-    static_cast<CRefObject*>(panel)->Release();
+    CloseTestPanel(panel);
 }
 
 TEST(ScrollPaint, TrackThumbButtonsAndArrowsInOrder) {

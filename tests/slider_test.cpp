@@ -12,6 +12,7 @@
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "pixels.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -73,13 +74,10 @@ class SliderWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         SelectColorScheme(1);
-        panel = CreatePanel(L"slider test", 200, 60, 1, 1);
+        panel = OpenTestPanel(L"slider test", 200, 60);
         handle = GetWindowHandle(panel);
     }
-    static void TearDownTestSuite() {
-        static_cast<CRefObject*>(panel)->Release();
-        panel = nullptr;
-    }
+    static void TearDownTestSuite() { CloseTestPanel(panel); }
     void SetUp() override {
         ASSERT_NE(nullptr, handle);
         events.clear();

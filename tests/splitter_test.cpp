@@ -10,6 +10,7 @@
 #include "panel/Panel.h"
 #include "pixels.h"
 #include "recording.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -184,8 +185,7 @@ TEST(Splitter, FixedOrOffTheBarThePanesGetThePress) {
 
 TEST(Splitter, DragOnAWindowLeavesNoTraceAndMovesTheBar) {
     SelectColorScheme(0);
-    CPanel* panel = CreatePanel(L"splitter test", 300, 200, 1, 1);
-    panel->AddRef();
+    CPanel* panel = OpenTestPanel(L"splitter test", 300, 200);
     HWND handle = GetWindowHandle(panel);
     ASSERT_NE(nullptr, handle);
     CSplitter* splitter = CreateSplitter(kSplitterVertical, 100);
@@ -228,5 +228,5 @@ TEST(Splitter, DragOnAWindowLeavesNoTraceAndMovesTheBar) {
     EXPECT_EQ(bar, moved.at(183, 100));
     EXPECT_EQ(0x0000FFu, moved.at(184, 100));
     ReleaseDC(handle, dc);
-    static_cast<CRefObject*>(panel)->Release();
+    CloseTestPanel(panel);
 }

@@ -6,6 +6,7 @@
 
 #include "controls/PanelTimer.h"
 #include "mem/ExeHeapSrv.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -31,15 +32,13 @@ void StopSelf(CControl* owner, uint32_t id) {
 // Pumps the thread's messages until every owner i = first, first + by, ...
 // has `atLeast` ticks, or for `limit` milliseconds.
 bool PumpUntilTicked(int first, int by, int atLeast, DWORD limit) {
-    for (const DWORD start = GetTickCount(); GetTickCount() - start <= limit;) {
-        bool done = atLeast > 0;
-        for (int i = first; i < kOwners; i += by) done = done && ticks[i] >= atLeast;
-        if (done) return true;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    }
-    return false;
+    return PumpUntil(
+        [=] {
+            bool done = atLeast > 0;
+            for (int i = first; i < kOwners; i += by) done = done && ticks[i] >= atLeast;
+            return done;
+        },
+        limit);
 }
 
 }  // namespace

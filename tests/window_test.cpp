@@ -8,6 +8,7 @@
 #include "mem/ExeHeapSrv.h"
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
+#include "panel_window.h"
 
 namespace {
 
@@ -71,14 +72,6 @@ bool Same(const RECT& r, LONG l, LONG t, LONG rt, LONG b) {
     return r.left == l && r.top == t && r.right == rt && r.bottom == b;
 }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
 COLORREF ScreenPixel(HWND h, int x, int y) {
     HDC dc = GetDC(h);
     const COLORREF c = GetPixel(dc, x, y);
@@ -91,15 +84,11 @@ class PanelWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         SelectColorScheme(0);
-        panel = CreatePanel(L"window test", 320, 200, 1, 1);
-        panel->AddRef();
+        panel = OpenTestPanel(L"window test", 320, 200);
         handle = GetWindowHandle(panel);
-        Pump();
     }
     static void TearDownTestSuite() {
-        static_cast<CRefObject*>(panel)->Release();
-        panel = nullptr;
-        Pump();
+        CloseTestPanel(panel);
     }
     void SetUp() override {
         ASSERT_NE(nullptr, handle);
