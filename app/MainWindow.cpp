@@ -37,9 +37,7 @@ void ComposeMainWindow() {
     mainPanel = mainWindow;
     OwnerWindowHook = MainWindowHandle;
 
-    ISplitter::CSplitter* splitter = CreateSplitter();
-    splitter->Flags = kSplitterFixed | kSplitterVertical;
-    splitter->Position = 128;
+    ISplitter::CSplitter* splitter = CreateSplitter(kSplitterFixed | kSplitterVertical, 128);
     splitter->flags |= kControlClipChildren;
     AddControl(nullptr, splitter, mainWindow, "hsplit");
 

@@ -173,3 +173,19 @@ def heard(blocks):
     """A sound matches its image when at most one block in four misses."""
     good = sum(1 for c in blocks if c >= 0.9)
     return bool(blocks) and good * 4 >= len(blocks) * 3
+
+
+def judge(rec, seg, image, name, problems):
+    """Compares a sound with its image, prints what was found and notes a
+    sound that does not follow its image or is not as loud; returns the
+    loudness-shape correlation and whether the end was heard."""
+    blocks, level, shape, ended = compare(rec, seg, image)
+    seconds = len(sounding_windows(rec, *seg)) * WINDOW / RATE
+    shown = " ".join(f"{c:.3f}" for c in blocks)
+    print(f"{name}: {seconds:.2f} s, correlation by block {shown}, level ratio {level:.2f}, "
+          f"loudness shape {shape:.3f}{', to its end' if ended else ''}")
+    if not heard(blocks):
+        problems.append(f"{name}: correlation by block {shown} with the played image")
+    if not 0.5 <= level <= 2.0:
+        problems.append(f"{name}: level ratio {level:.2f}")
+    return shape, ended

@@ -9,7 +9,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from audio_match import (RATE, WINDOW, ACTIVE, compare, heard, read_raw, rms, samples_of,  # noqa: E402
+from audio_match import (RATE, WINDOW, ACTIVE, judge, read_raw, rms, samples_of,  # noqa: E402
                          segments, sounding_windows)
 
 
@@ -28,15 +28,7 @@ def main():
     else:
         # The first two are heard to their end, the third is cut short.
         for n, (seg, image) in enumerate(zip(segs, played)):
-            blocks, level, shape, ended = compare(rec, seg, image)
-            seconds = len(sounding_windows(rec, *seg)) * WINDOW / RATE
-            shown = " ".join(f"{c:.3f}" for c in blocks)
-            print(f"sound {n}: {seconds:.2f} s, correlation by block {shown}, level ratio {level:.2f}, "
-                  f"loudness shape {shape:.3f}{', to its end' if ended else ''}")
-            if not heard(blocks):
-                problems.append(f"sound {n}: correlation by block {shown} with the played image")
-            if not 0.5 <= level <= 2.0:
-                problems.append(f"sound {n}: level ratio {level:.2f}")
+            shape, ended = judge(rec, seg, image, f"sound {n}", problems)
             if n < 2 and not ended:
                 problems.append(f"sound {n} was not heard to its end")
             if n == 1 and shape < 0.9:   # the envelope's rise and fall

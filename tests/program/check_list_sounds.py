@@ -8,7 +8,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "playback"))
-from audio_match import RATE, compare, heard, read_raw, samples_of, segments  # noqa: E402
+from audio_match import RATE, judge, read_raw, samples_of, segments  # noqa: E402
 
 
 def main():
@@ -25,13 +25,7 @@ def main():
         problems.append("a sound before the first selection")
     else:
         for row, seg, image in zip(rows, segs, images):
-            blocks, level, _, _ = compare(rec, seg, image)
-            shown = " ".join(f"{c:.3f}" for c in blocks)
-            print(f"row {row}: correlation by block {shown}, level ratio {level:.2f}")
-            if not heard(blocks):
-                problems.append(f"row {row}: correlation by block {shown}")
-            if not 0.5 <= level <= 2.0:
-                problems.append(f"row {row}: level ratio {level:.2f}")
+            judge(rec, seg, image, f"row {row}", problems)
     for p in problems:
         print("FAIL:", p)
     return 1 if problems else 0

@@ -10,19 +10,10 @@ set -euo pipefail
 wine=$1 program=$2 render=$3 soundset=$4
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../playback/pulse.sh"
-title='ORVEN General MIDI DLS Tool'
+source "$here/program.sh"
 work=$(mktemp -d)
-pid=
 failures=0
-stop() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -KILL "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    pulse_cleanup
-    rm -rf "$work"
-}
-trap stop EXIT
+trap 'program_stop; pulse_cleanup; rm -rf "$work"' EXIT
 die() { echo "FAIL: $*"; exit 1; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
@@ -37,17 +28,7 @@ first=$(awk '$1 == "first" { print $2 }' "$work/rows.txt")
 cat "$work/rows.txt"
 
 pulse_start "$work"
-"$wine" "$program" &
-pid=$!
-window=
-for _ in $(seq 300); do
-    window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) || true
-    [ -n "$window" ] && break
-    kill -0 "$pid" 2>/dev/null || die "the program exited without opening its window"
-    sleep 0.1
-done
-[ -n "$window" ] || die "no window within 30 s"
-eval "$(xdotool getwindowgeometry --shell "$window")"
+program_start "$wine" "$program"
 # Client coordinates to screen coordinates (borders of 8, caption of 40).
 cx=$((X + 8)) cy=$((Y + 40))
 list_w=124 list_h=480
@@ -106,10 +87,7 @@ shoot home
 read -r top bottom < <(band home)
 [ "${top:-x}" = 2 ] && pass "Home scrolled back to the first row" || fail "after Home the selection is at ${top:-none}"
 
-xdotool mousemove $((X + WIDTH - 20)) $((Y + 20)) click 1
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && die "the program still runs 10 s after the click on its close button"
-status=0; wait "$pid" || status=$?; pid=
+program_close
 [ "$status" -eq 0 ] && pass "closed by its close button, exit code 0" || fail "exit code $status"
 pulse_stop
 

@@ -5,22 +5,12 @@
 # usage: run_window.sh WINE PROGRAM
 set -euo pipefail
 wine=$1 program=$2
-title='ORVEN General MIDI DLS Tool'
 want_w=608 want_h=528
 shot=$PWD/program_window.png
+source "$(dirname "$0")/program.sh"
 work=$(mktemp -d)
-pid=
 failures=0
-
-stop() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        echo "stopping the program (pid $pid)"
-        kill -KILL "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap stop EXIT
+trap 'program_stop; rm -rf "$work"' EXIT
 die() { echo "FAIL: $*"; exit 1; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
@@ -55,24 +45,11 @@ count() {
 }
 
 # Start and find the window.
-"$wine" "$program" &
-pid=$!
-window=
-for _ in $(seq 300); do
-    window=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1) || true
-    [ -n "$window" ] && break
-    if ! kill -0 "$pid" 2>/dev/null; then
-        status=0; wait "$pid" || status=$?; pid=
-        die "the program exited with code $status without opening its window"
-    fi
-    sleep 0.1
-done
-[ -n "$window" ] || die "no window titled \"$title\" within 30 s"
+program_start "$wine" "$program"
 pass "window $window titled \"$title\""
 
 # Size and place: the client area (592 x 480, inside borders of 8 and a
 # caption of 40) is centred on the screen.
-eval "$(xdotool getwindowgeometry --shell "$window")"
 read -r screen_w screen_h < <(xdotool getdisplaygeometry)
 W=$WIDTH H=$HEIGHT
 [ "$W" -eq "$want_w" ] && [ "$H" -eq "$want_h" ] || die "window is ${W}x$H, not ${want_w}x$want_h"
@@ -129,10 +106,7 @@ pixels_are $white "scheme button T stem" "${points[@]}"
 [ "$failures" -eq "$before" ] && pass "white cross on the close button, white T on the colour-scheme button"
 
 # Close it by its close button.
-xdotool mousemove $((X + W - 20)) $((Y + 20)) click 1
-for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && die "the program still runs 10 s after the click on its close button"
-status=0; wait "$pid" || status=$?; pid=
+program_close
 [ "$status" -eq 0 ] && pass "closed by its close button, exit code 0" ||
     fail "closed by its close button, exit code $status"
 
