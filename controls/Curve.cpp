@@ -1,5 +1,6 @@
 #include "Curve.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <new>
@@ -667,8 +668,10 @@ void ICurve::CCurve::OnPaint(IPainter* painter) {
     painter->DrawBevel(RECT{0, 0, w, h}, (*currentScheme)[kColorBack], 1, 1);
     const int32_t left = ColumnOf(XMin), right = ColumnOf(XMax);
     const int32_t top = RowOf(ValueMax), bottom = RowOf(ValueMin);
-    if (right >= left && bottom >= top)
-        painter->FillRect(RECT{left, top, right, bottom}, Shade(kShadeFill));
+    // The range's fill stays inside the curve, wherever the view has moved it.
+    const RECT fill = {std::max(left, 0), std::max(top, 0), std::min(right, w), std::min(bottom, h)};
+    if (right >= left && bottom >= top && fill.left < fill.right && fill.top < fill.bottom)
+        painter->FillRect(fill, Shade(kShadeFill));
     painter->PushClip();
     painter->ClipRect(RECT{0, 0, w, h});
     PaintGrid(painter);

@@ -427,3 +427,24 @@ TEST_F(CurvePaint, EnvelopePaintTimeAndAllocations) {
                 Median(times), allocations / 40);
     Drop(c);
 }
+
+TEST(CurvePaintRecorded, TheRangeFillStaysInsideTheCurve) {
+    CCurve* c = MakeCurve(Half);
+    c->SetXRange(0.0f, 1.0f);
+    c->SetValueRange(0.0f, 1.0f);
+    auto fills = [c] {
+        RecordingPainter p;
+        c->OnPaint(&p);
+        std::vector<std::string> f;
+        for (const std::string& d : p.draws)
+            if (d.compare(0, 5, "fill ") == 0) f.push_back(d.substr(0, d.find(" #")));
+        return f;
+    };
+    c->ViewBottom = 0.5f;   // range rows 185 to 553: cut at the curve's bottom
+    c->ViewTop = 1.5f;
+    EXPECT_EQ(std::vector<std::string>{"fill 0,185,16,370"}, fills());
+    c->ViewBottom = 2.0f;   // the whole range below the curve: no fill
+    c->ViewTop = 3.0f;
+    EXPECT_TRUE(fills().empty());
+    Drop(c);
+}
