@@ -19,14 +19,14 @@ double EnvelopeGain(double t) {
     return 0;
 }
 
-bool EnvelopeSampleCount(uint32_t maxSamples, uint32_t& n) {
+bool EnvelopeSampleCount(uint32_t limit, uint32_t& n) {
     const double x = (double(envelopeParams[1]) + double(envelopeParams[2])) * kEnvelopeRate;
     if (std::isnan(x)) return false;
     if (x <= 0) {
         n = 0;
         return true;
     }
-    if (x > maxSamples) return false;
+    if (x >= limit) return false;
     n = uint32_t(std::ceil(x));
     return true;
 }
@@ -38,11 +38,9 @@ bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLen
     WaveParts wave;
     if (!list || !SplitWave(list, listSize, wave)) return false;
 
-    // The image stays inside the storage reserved at start-up.
-    const uint32_t fixed = 20 + wave.headSize;
-    const uint32_t room = kWaveImageReserve > fixed ? (kWaveImageReserve - fixed) / 2 : 0;
+    // Images past the storage reserved at start-up make it grow.
     uint32_t n;
-    if (!EnvelopeSampleCount(room, n)) return false;
+    if (!EnvelopeSampleCount(kEnvelopeSampleLimit, n)) return false;
 
     const uint32_t sampleCount = wave.dataSize / 2;
     uint32_t loopStart = sampleCount, loopLength = 0;
@@ -97,6 +95,6 @@ void SaveEnvelope(uint32_t cue) {
         const double c = std::floor(double(envelopeParams[p]) * kEnvelopeRate);
         counts[p] = c > -9.0e15 && c < 9.0e15 ? uint32_t(uint64_t(int64_t(c))) : 0;
     }
-    SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%u-%u-%u).wav", saveFolder, SelectedInstrumentName(), cue,
+    SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%u-%u-%u).wav", saveFolder, SelectedInstrumentFileName(), cue,
                             loopStart, loopLength, counts[0], counts[1], counts[2]));
 }

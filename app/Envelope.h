@@ -4,6 +4,9 @@
 #include <cstdint>
 
 const uint32_t kEnvelopeRate = 22050;
+// Lengths of (sustain + release) x rate from this many samples on (about 95 s)
+// are refused.
+const uint32_t kEnvelopeSampleLimit = 2097152;
 
 // Attack, sustain (the moment the release begins) and release, in seconds.
 extern float envelopeParams[3];
@@ -13,8 +16,8 @@ extern const wchar_t* const envelopeParamNames[3];
 double EnvelopeGain(double t);
 
 // Output samples for the current values: false when the length is not a
-// number or the image would not fit `maxSamples`.
-bool EnvelopeSampleCount(uint32_t maxSamples, uint32_t& n);
+// number or reaches `limit` samples.
+bool EnvelopeSampleCount(uint32_t limit, uint32_t& n);
 
 // The source sample index for output index i of a wave looped at
 // [loopStart, loopStart + loopLength).

@@ -4,6 +4,7 @@
 #include "../controls/CtlSplitter.h"
 #include "../panel/ColorScheme.h"
 #include "Envelope.h"
+#include "InfoPanel.h"
 #include "SoundSet.h"
 #include "WaveImage.h"
 
@@ -15,13 +16,15 @@ CPanel* mainWindow = nullptr;
 CPanel* infoWindow = nullptr;
 
 HWND MainWindowHandle() { return GetWindowHandle(mainWindow); }
+
+void RebuildInfoPanel() { BuildInfoPanel(infoWindow, selectedInstrument); }
 }  // namespace
 
 CPanel* MainWindowPanel() { return mainWindow; }
 CPanel* InfoPanel() { return infoWindow; }
 
 void OnInstrumentSelected(uint32_t, const char*, int32_t) {
-    if (RebuildInfoPanelHook) RebuildInfoPanelHook();
+    RebuildInfoPanel();
     uint32_t cue;
     if (selectedInstrument < 0 || uint32_t(selectedInstrument) >= instruments.count) return;
     if (!RegionCue(instruments[uint32_t(selectedInstrument)], 0, cue)) return;
@@ -36,6 +39,7 @@ void ComposeMainWindow() {
     mainWindow->AddRef();
     mainPanel = mainWindow;
     OwnerWindowHook = MainWindowHandle;
+    RebuildInfoPanelHook = RebuildInfoPanel;
 
     ISplitter::CSplitter* splitter = CreateSplitter(kSplitterFixed | kSplitterVertical, 128);
     splitter->flags |= kControlClipChildren;
@@ -49,8 +53,8 @@ void ComposeMainWindow() {
     AddControl("hsplit", infoWindow, mainWindow, "info");
     infoWindow->AddRef();
     infoPanel = infoWindow;
-    // The information panel's contents: nothing plays at start-up.
-    if (RebuildInfoPanelHook) RebuildInfoPanelHook();
+    // The first instrument read is shown; nothing plays at start-up.
+    BuildInfoPanel(infoWindow, selectedInstrument);
 }
 
 void RunMainWindow() {
@@ -61,6 +65,8 @@ void RunMainWindow() {
 
 void ReleaseMainWindow() {
     OwnerWindowHook = nullptr;
+    RebuildInfoPanelHook = nullptr;
+    ReleaseEnvelopeCurve();
     CRefObject* info = infoPanel;
     CRefObject* panel = mainPanel;
     infoPanel = mainPanel = nullptr;

@@ -94,7 +94,7 @@ void PlayRaw(uint32_t cue) {
 void SaveRaw(uint32_t cue) {
     StopSound();
     if (!BuildRawImage(cue)) return;
-    SaveWaveImage(TempTextW(L"%s%S (%u).wav", saveFolder, SelectedInstrumentName(), cue));
+    SaveWaveImage(TempTextW(L"%s%S (%u).wav", saveFolder, SelectedInstrumentFileName(), cue));
 }
 
 const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner) {
@@ -134,8 +134,18 @@ void SaveWaveImage(const wchar_t* proposed) {
     PathDirectory(saveFolder, path);
 }
 
-const char* SelectedInstrumentName() {
+const char* FileNameOf(const char* name) {
+    static char safe[kFileNameBytes];
+    uint32_t n = 0;
+    for (; name && name[n] && n + 1 < kFileNameBytes; ++n) {
+        const unsigned char c = static_cast<unsigned char>(name[n]);
+        safe[n] = c < 0x20 || std::strchr("\\/:*?\"<>|", c) ? '_' : char(c);
+    }
+    safe[n] = 0;
+    return safe;
+}
+
+const char* SelectedInstrumentFileName() {
     if (selectedInstrument < 0 || uint32_t(selectedInstrument) >= instruments.count) return "";
-    const char* name = instruments[uint32_t(selectedInstrument)].name;
-    return name ? name : "";
+    return FileNameOf(instruments[uint32_t(selectedInstrument)].name);
 }

@@ -53,5 +53,10 @@ void ShowError(HWND owner, const char* caption, const char* format, ...);
 // failure; then repaints, rebuilds the panel and remembers the folder.
 void SaveWaveImage(const wchar_t* proposed);
 
-// The narrow name of the selected instrument ("" when there is none).
-const char* SelectedInstrumentName();
+// A name as a file name Windows accepts: the characters it forbids (\ / : * ?
+// " < > | and control characters) become '_'; cut to fit 256 bytes. Valid
+// until the next call.
+const uint32_t kFileNameBytes = 256;
+const char* FileNameOf(const char* name);
+// The selected instrument's name as a file name ("" when there is none).
+const char* SelectedInstrumentFileName();
