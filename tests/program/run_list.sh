@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# The instrument list in the real program: a screenshot shows the list beside
-# the empty information pane; a click on a row, Down, End and Home each select
-# a row and play its first wave through the envelope (recorded from a
-# PulseAudio null sink and compared with the images the test renders); End and
-# Home scroll the list; nothing plays at start-up; the close button ends it
-# with exit code 0.
+# The instrument list and the information panel in the real program: a
+# screenshot shows the list beside the panel; a click on a row, Down, End and
+# Home each select a row and play its first wave through the envelope
+# (recorded from a PulseAudio null sink and compared with the images the test
+# renders); End and Home scroll the list; nothing plays at start-up. Then the
+# Attack edit and the Sustain slider change the envelope, a row plays with
+# it, the raw Play button plays the wave as stored, and the raw and envelope
+# Save buttons write, through the real save dialog, files byte-identical to
+# the images (the envelope's under its proposed name in the folder of the
+# raw save). The close button ends it with exit code 0.
 # usage: run_list.sh WINE PROGRAM RENDER_ROWS SOUNDSET
 set -euo pipefail
 wine=$1 program=$2 render=$3 soundset=$4
@@ -19,10 +23,11 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
 # The images of the rows the test picks: 1 (clicked), 2 (Down), the last
-# (End) and 0 (Home).
+# (End) and 0 (Home); then row 4 with Attack 0.1, Sustain 0.25 and Release
+# 0.25, and row 4 as stored.
 rows=(1 2 -1 0)
-(cd "$work" && "$wine" "$render" "Z:$soundset" . "${rows[@]}") | tr -d '\r' > "$work/rows.txt" ||
-    die "render_rows failed"
+(cd "$work" && "$wine" "$render" "Z:$soundset" . "${rows[@]}" 0.1,0.25,0.25 4 raw:4) | tr -d '\r' \
+    > "$work/rows.txt" || die "render_rows failed"
 count=$(awk '$1 == "rows" { print $2 }' "$work/rows.txt")
 first=$(awk '$1 == "first" { print $2 }' "$work/rows.txt")
 cat "$work/rows.txt"
@@ -55,8 +60,9 @@ region_colours() {
 }
 
 shoot start
-[ "$(region_colours start 132 0 460 480)" = "1 000000" ] && pass "the information pane is empty (black)" ||
-    fail "the information pane is not all black: $(region_colours start 132 0 460 480)"
+labels=$(convert "$work/start.ppm" -crop "456x12+134+2" +repage -fx 'abs(r-0x1E/255)<0.01' -format '%[fx:round(mean*w*h)]' info:)
+[ "$labels" -gt 4000 ] && pass "the information panel shows the name label ($labels pixels of its colour)" ||
+    fail "the information panel's name label has $labels pixels of its colour"
 [ "$(region_colours start 124 0 8 480)" = "1 282828" ] && pass "the splitter's bar at x 124-131" ||
     fail "the splitter's bar is not all 282828: $(region_colours start 124 0 8 480)"
 text=$(convert "$work/start.ppm" -crop "100x470+2+2" +repage -fx 'r>0.5' -format '%[fx:round(mean*w*h)]' info:)
@@ -87,10 +93,55 @@ shoot home
 read -r top bottom < <(band home)
 [ "${top:-x}" = 2 ] && pass "Home scrolled back to the first row" || fail "after Home the selection is at ${top:-none}"
 
+# The information panel lies at client x 132 (the splitter's second pane).
+click() { xdotool mousemove $((cx + 132 + $1)) $((cy + $2)) click 1; sleep 0.3; }
+# Attack: the edit selected whole by a double click, 0.1 typed and committed.
+xdotool mousemove $((cx + 132 + 90)) $((cy + 72)) click --repeat 2 1
+xdotool type --delay 50 0.1
+xdotool key Return
+sleep 0.5
+# Sustain: a click on the slider 69 pixels in puts the thumb's centre there:
+# (69 - 9) / (258 - 18) = 0.25.
+click $((134 + 69)) 86
+xdotool mousemove $((cx + 40)) $((cy + 2 + 12 * 4 + 6)) click 1   # row 4 plays with the new envelope
+sleep 1.5
+click 387 36                    # its raw Play button
+sleep 2
+# Save dialogs: wait for one, type into it (or not), confirm.
+save_through_dialog() {
+    local dialog=
+    for _ in $(seq 100); do
+        dialog=$(xdotool search --onlyvisible --name '^Save\.\.\.$' 2>/dev/null | head -n 1) || true
+        [ -n "$dialog" ] && break
+        sleep 0.1
+    done
+    [ -n "$dialog" ] || { fail "no save dialog"; return; }
+    sleep 0.5
+    [ -n "$1" ] && xdotool type --delay 20 "$1"
+    xdotool key Return
+    sleep 1.5
+}
+winwork=$(printf 'Z:%s' "$work" | tr / '\\')
+mkdir -p "$work/saved"
+click 435 36                    # raw Save
+save_through_dialog "$winwork\\saved\\raw.wav"
+click 427 98                    # envelope Save, under the proposed name
+save_through_dialog ""
+
 program_close
 [ "$status" -eq 0 ] && pass "closed by its close button, exit code 0" || fail "exit code $status"
 pulse_stop
 
-python3 "$here/check_list_sounds.py" "$work/recorded.raw" "$work" "${rows[@]}" || failures=$((failures + 1))
+cmp -s "$work/saved/raw.wav" "$work/raw4.wav" && pass "the raw Save wrote the wave as stored" ||
+    fail "saved raw.wav differs from the raw image (or is missing)"
+read -r cue loop_start loop_length name < <(awk '$1 == "row" && $2 == 4 {
+    n = $0; sub(/.* name /, "", n); print $6, $8, $9, n; exit }' "$work/rows.txt")
+proposed="$name ($cue-$loop_start-${loop_length}_2205-5512-5512).wav"
+cmp -s "$work/saved/$proposed" "$work/row4.wav" && pass "the envelope Save wrote \"$proposed\" beside it" ||
+    { fail "no \"$proposed\" equal to the envelope image; saved:"; ls "$work/saved"; }
+
+images=()
+for r in "${rows[@]}" 4; do images+=("$work/row$r.wav"); done
+python3 "$here/check_sounds.py" "$work/recorded.raw" "${images[@]}" "$work/raw4.wav" || failures=$((failures + 1))
 [ "$failures" -eq 0 ] || die "$failures checks failed"
 echo "program_list: all checks passed"

@@ -80,7 +80,7 @@ region_is 0 $((H - 8)) "$W" 8 $frame "bottom border"
 region_is 0 0 "$W" 8 $frame "top border"
 region_is 0 32 "$W" 8 $frame "strip under the caption"
 region_is 132 40 8 $((H - 48)) $frame "splitter bar beside the list"
-region_is 140 40 $((W - 148)) $((H - 48)) $black "information pane"
+region_is 140 $((H - 10)) $((W - 148)) 2 $black "information panel below its curve"
 region_is 8 8 4 24 $black "caption left of the title"
 region_is $((W - 13)) 8 5 24 $black "caption right of the buttons"
 # Title: black, or the title colour 0xFF0D36 blended with it.

@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""The sounds the program played while the list was used: one per selection,
-in order, each its row's image; none before the first selection.
+"""The sounds the program played while it was used: one per image given, in
+order, each that image; none in the first 1.5 s of the recording.
 
-usage: check_list_sounds.py RECORDED.raw FOLDER ROW...
+usage: check_sounds.py RECORDED.raw IMAGE.wav...
 """
 import os
 import sys
@@ -12,20 +12,20 @@ from audio_match import RATE, judge, read_raw, samples_of, segments  # noqa: E40
 
 
 def main():
-    raw, folder, rows = sys.argv[1], sys.argv[2], sys.argv[3:]
-    rec = read_raw(raw)
-    images = [samples_of(f"{folder}/row{r}.wav") for r in rows]
+    rec = read_raw(sys.argv[1])
+    names = sys.argv[2:]
+    images = [samples_of(name) for name in names]
     segs = segments(rec)
     print(f"recorded {len(rec) / RATE:.2f} s; sounds at " +
           ", ".join(f"{a / RATE:.2f}-{b / RATE:.2f} s" for a, b in segs))
     problems = []
-    if len(segs) != len(rows):
-        problems.append(f"expected {len(rows)} sounds, heard {len(segs)}")
+    if len(segs) != len(images):
+        problems.append(f"expected {len(images)} sounds, heard {len(segs)}")
     elif segs[0][0] < RATE * 1.5:
         problems.append("a sound before the first selection")
     else:
-        for row, seg, image in zip(rows, segs, images):
-            judge(rec, seg, image, f"row {row}", problems)
+        for name, seg, image in zip(names, segs, images):
+            judge(rec, seg, image, os.path.basename(name), problems)
     for p in problems:
         print("FAIL:", p)
     return 1 if problems else 0
