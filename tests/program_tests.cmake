@@ -14,3 +14,12 @@ if(ORVEN_SOUNDSET_UNIX)
             $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
   set_tests_properties(program_list PROPERTIES TIMEOUT 180)
 endif()
+
+# A damaged sound set in the real program.
+add_executable(damaged_set program/damaged_set.cpp dls_builder.cpp)
+target_compile_options(damaged_set PRIVATE ${ORVEN_WARNINGS})
+target_link_libraries(damaged_set PRIVATE orven_core)
+add_test(NAME program_damaged
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_damaged.sh ${ORVEN_WINE}
+          $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:damaged_set>)
+set_tests_properties(program_damaged PROPERTIES TIMEOUT 180)
