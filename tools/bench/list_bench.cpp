@@ -1,7 +1,8 @@
 // list_bench SOUNDSET RUNS: median times of the instrument list and the main
 // window: building and sorting lists of 136 and 100,000 names (shuffled,
 // sorted, reversed, all equal), a full repaint of the main window, and a
-// click on a row through to the player call, in-process.
+// rebuild of the information panel, and a click on a row (rebuild included)
+// through to the player call, in-process.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../../app/InfoPanel.h"
 #include "../../app/MainWindow.h"
 #include "../../app/SoundSet.h"
 #include "../../app/WaveImage.h"
@@ -67,6 +69,21 @@ int main(int argc, char** argv) {
         UpdateWindow(window);
     });
     std::printf("main_window_full_repaint_median_ms %.4f\n", repaint);
+    // The information panel rebuilt for the selected instrument, and the live
+    // blocks 1,000 rebuilds leave.
+    RebuildInfoPanelHook();
+    const uint32_t live = ProcessHeapClient()->LiveBlocks();
+    std::printf("info_panel_rebuild_median_ms %.4f\n", Time(runs, [] { RebuildInfoPanelHook(); }));
+    for (int i = 0; i < 1000; ++i) RebuildInfoPanelHook();
+    std::printf("info_panel_1000_rebuilds_live_blocks_added %d\n", int(ProcessHeapClient()->LiveBlocks() - live));
+    // The same panel without a window: the building itself, no invalidation
+    // reaching the window system.
+    CPanel* alone = CreatePanel(L"", 460, 480, 0, 0);
+    alone->AddRef();
+    std::printf("info_panel_rebuild_without_window_median_ms %.4f\n",
+                Time(runs, [alone] { BuildInfoPanel(alone, selectedInstrument); }));
+    RebuildInfoPanelHook();
+    static_cast<CRefObject*>(alone)->Release();
     // Rows 1 to 20 in turn, each pressed and released: the list notifies, the
     // panel is rebuilt and the wave is rendered and handed to the player.
     int row = 0;
