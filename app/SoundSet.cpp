@@ -11,9 +11,6 @@
 
 #define SOUNDSET_TAG ".\\SoundSet.cpp"
 
-TArray<uint8_t> SoundSetImage(256);
-TArray<InstrumentEntry> instruments(4);
-TArray<wchar_t*> instrumentNames(64);
 const uint8_t* wavePool = nullptr;
 const uint8_t* poolCues = nullptr;
 uint32_t poolCueCount = 0;

@@ -15,9 +15,10 @@ struct InstrumentEntry {
     InstrumentEntry() : regionHeaders(64), waveLinks(64), sampleInfos(64) {}
 };
 
-extern TArray<uint8_t> SoundSetImage;
-extern TArray<InstrumentEntry> instruments;
-extern TArray<wchar_t*> instrumentNames;
+// Defined with the other process-wide objects (mem/ExeStatics.cpp).
+extern TArray<uint8_t>& SoundSetImage;
+extern TArray<InstrumentEntry>& instruments;
+extern TArray<wchar_t*>& instrumentNames;
 extern const uint8_t* wavePool;
 extern const uint8_t* poolCues;
 extern uint32_t poolCueCount;   // cues of the pool table that lie inside the image

@@ -10,7 +10,6 @@
 #include "../rtl/Str.h"
 #include "SoundSet.h"
 
-TArray<uint8_t> WaveImage(256);
 wchar_t saveFolder[260];
 void (*RebuildInfoPanelHook)() = nullptr;
 HWND (*OwnerWindowHook)() = nullptr;

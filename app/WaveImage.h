@@ -16,7 +16,7 @@ const uint32_t kWaveImageReserve = 2822400;
 const uint32_t kPlayFlags = 0x0005;   // SND_MEMORY | SND_ASYNC
 const uint32_t kStopFlags = 0x0045;   // SND_PURGE | SND_MEMORY | SND_ASYNC
 
-extern TArray<uint8_t> WaveImage;
+extern TArray<uint8_t>& WaveImage;   // a process-wide object (mem/ExeStatics.cpp)
 extern wchar_t saveFolder[260];
 
 // Filled in by the information panel and the main window; null until then.

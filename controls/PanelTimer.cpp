@@ -1,35 +1,8 @@
 #include "PanelTimer.h"
 
-#include <cstddef>
 #include <new>
 
 namespace {
-
-struct CTimerKey {
-    uint32_t id;
-    // The id's four bytes in memory order.
-    uint32_t KeyHash() const { return HashKey4(&id); }
-};
-
-struct CTimerRecord {
-    uint32_t TimerId;
-    TimerTick TickMethod;
-    CControl* Owner;
-    uint32_t hash;
-    TListLink registration;
-    TListLink bucket;
-
-    CTimerRecord(TimerTick tick, CControl* owner)
-        : TimerId(0), TickMethod(tick), Owner(owner), hash(0) {}
-    bool KeyEquals(const CTimerKey& key) const { return TimerId == key.id; }
-};
-
-typedef THashTable<CTimerRecord, CTimerKey> CTimerTable;
-
-// Built before main; at exit, records still registered are detached only.
-CTimerTable timerTable(uint32_t(offsetof(CTimerRecord, hash)),
-                       uint32_t(offsetof(CTimerRecord, registration)),
-                       uint32_t(offsetof(CTimerRecord, bucket)));
 
 CTimerRecord* FindTimer(uint32_t id) {
     const CTimerKey key = {id};

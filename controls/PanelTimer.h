@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "../panel/Control.h"
+#include "../panel/HashTable.h"
 
 #define PANEL_TIMER_TAG ".\\PanelTimer.cpp"
 
@@ -19,3 +20,29 @@ uint32_t StartTimer(TimerTick tick, CControl* owner, uint32_t period);
 void StopTimer(uint32_t timerId);
 // Timers registered now (for tests).
 uint32_t RunningTimerCount();
+
+// The timer table: one record per running timer, keyed by the timer's id.
+struct CTimerKey {
+    uint32_t id;
+    // The id's four bytes in memory order.
+    uint32_t KeyHash() const { return HashKey4(&id); }
+};
+
+struct CTimerRecord {
+    uint32_t TimerId;
+    TimerTick TickMethod;
+    CControl* Owner;
+    uint32_t hash;
+    TListLink registration;
+    TListLink bucket;
+
+    CTimerRecord(TimerTick tick, CControl* owner)
+        : TimerId(0), TickMethod(tick), Owner(owner), hash(0) {}
+    bool KeyEquals(const CTimerKey& key) const { return TimerId == key.id; }
+};
+
+typedef THashTable<CTimerRecord, CTimerKey> CTimerTable;
+
+// A process-wide object (mem/ExeStatics.cpp); at exit, records still
+// registered are detached only.
+extern CTimerTable& timerTable;

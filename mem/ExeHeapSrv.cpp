@@ -159,30 +159,3 @@ uint32_t CHeapCliDebug::LiveBlocks() {
     LeaveCriticalSection(&lock);
     return n;
 }
-
-// The heap client lives in static storage and is installed before every other
-// static object, so its exit routine runs after all of their destructors.
-namespace {
-
-alignas(CHeapCliDebug) unsigned char heapStorage[sizeof(CHeapCliDebug)];
-CHeapCliDebug* heapClient = nullptr;
-
-struct HeapInstaller {
-    HeapInstaller() {
-        heapClient = new (heapStorage) CHeapCliDebug;
-        ThreadHeap = heapClient;
-        std::atexit(ReportLeaks);
-    }
-};
-
-}  // namespace
-
-#if defined(_MSC_VER)
-#pragma warning(disable : 4073)
-#pragma init_seg(lib)
-static HeapInstaller heapInstaller;
-#else
-static HeapInstaller heapInstaller __attribute__((init_priority(101)));
-#endif
-
-CHeapCliDebug* ProcessHeapClient() { return heapClient; }

@@ -81,8 +81,8 @@ private:
     HeapBlockHeader* oldest;
 };
 
-// The process's heap client, installed in ThreadHeap before any other static
-// object is constructed.
+// The process's heap client, installed in ThreadHeap before any other
+// process-wide object is constructed (mem/ExeStatics.cpp).
 CHeapCliDebug* ProcessHeapClient();
 
 // Pattern byte for a fresh user area at address u: bits 4 to 11 of the address.

@@ -4,9 +4,6 @@
 
 #include "../rtl/Str.h"
 
-TArray<CWindowEntry> windowTable(32);
-TArray<int32_t> freeWindowSlots(64);
-
 CWindowEntry* WindowEntry(int32_t slot) {
     if (slot < 0 || uint32_t(slot) >= windowTable.count) return nullptr;
     return &windowTable[uint32_t(slot)];

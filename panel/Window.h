@@ -69,8 +69,9 @@ struct CWindowEntry {
     HWND handle;
 };
 
-extern TArray<CWindowEntry> windowTable;
-extern TArray<int32_t> freeWindowSlots;
+// Process-wide objects (mem/ExeStatics.cpp).
+extern TArray<CWindowEntry>& windowTable;
+extern TArray<int32_t>& freeWindowSlots;
 
 // The window's handle: null without a slot or after WM_DESTROY.
 HWND GetWindowHandle(const CWindow* window);

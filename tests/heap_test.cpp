@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <malloc.h>
 #include <string>
@@ -33,6 +34,14 @@ std::vector<Seen> Blocks() {
 }
 
 const char kTag[] = ".\\HeapTest.cpp";
+
+// The at-sign form: "@" and the pointer's upper-case hexadecimal digits.
+std::string AtForm(const void* p) {
+    char text[40];
+    std::snprintf(text, sizeof text, "@%0*llX", int(2 * sizeof(void*)),
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
+    return text;
+}
 
 }  // namespace
 
@@ -116,12 +125,9 @@ TEST(Heap, UnprintableOrLongTagsAreShownByAddress) {
     void* q = ThreadHeap->Alloc(1, 0, bad, 2);
     void* r = ThreadHeap->Alloc(1, 0, nullptr, 3);
     std::vector<Seen> seen = Blocks();
-    char expect[32];
-    wsprintfA(expect, "@%08X", unsigned(reinterpret_cast<uintptr_t>(longTag.c_str())));
-    EXPECT_EQ(expect, seen[2].file);
-    wsprintfA(expect, "@%08X", unsigned(reinterpret_cast<uintptr_t>(bad)));
-    EXPECT_EQ(expect, seen[1].file);
-    EXPECT_EQ("@00000000", seen[0].file);
+    EXPECT_EQ(AtForm(longTag.c_str()), seen[2].file);
+    EXPECT_EQ(AtForm(bad), seen[1].file);
+    EXPECT_EQ(AtForm(nullptr), seen[0].file);
     ThreadHeap->Free(r);
     ThreadHeap->Free(q);
     ThreadHeap->Free(p);
@@ -130,6 +136,26 @@ TEST(Heap, UnprintableOrLongTagsAreShownByAddress) {
     void* e = ThreadHeap->Alloc(1, 0, edge.c_str(), 4);
     EXPECT_EQ(edge, Blocks()[0].file);
     ThreadHeap->Free(e);
+}
+
+TEST(Heap, UnreadableTagsAreShownByAddress) {
+    // A name running into a no-access page, one inside it, and a wild pointer.
+    char* pages = static_cast<char*>(VirtualAlloc(nullptr, 8192, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(nullptr, pages);
+    DWORD old;
+    ASSERT_TRUE(VirtualProtect(pages + 4096, 4096, PAGE_NOACCESS, &old));
+    std::memcpy(pages + 4093, "abc", 3);   // no terminator before the fence
+    const char* tags[] = {pages + 4093, pages + 4096, reinterpret_cast<const char*>(uintptr_t(16))};
+    for (const char* tag : tags) {
+        char out[260];
+        SanitizeTag(tag, out);
+        EXPECT_EQ(AtForm(tag), out);
+    }
+    std::memcpy(pages + 4092, "abc", 4);
+    char out[260];
+    SanitizeTag(pages + 4092, out);
+    EXPECT_STREQ("abc", out);
+    VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST(Heap, DamagedGuardsAreReportedOnceAndTheBlockIsReleased) {
