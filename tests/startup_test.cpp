@@ -151,3 +151,11 @@ TEST_F(Startup, WithTheDefaultSoundSetOpensTheWindowAndExitsZeroWhenClosed) {
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(leakLog.c_str()));   // nothing left allocated
 }
+
+// The window class takes icon 1 of the program's module.
+TEST(ProgramIcon, IsIconOneOfTheModule) {
+    HMODULE module = LoadLibraryExW(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, module);
+    EXPECT_NE(nullptr, FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)));   // RT_GROUP_ICON
+    FreeLibrary(module);
+}
