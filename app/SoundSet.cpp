@@ -54,6 +54,19 @@ bool SampleInfoFits(const uint8_t* image, size_t size, size_t at) {
     return uint64_t(at) + ReadU32(image + at) + 16 <= size;
 }
 
+// Room for one more element, doubling the capacity when full, so that a table
+// of n entries is copied about n times in all however large it grows.
+template <class T>
+void MakeRoom(TArray<T>& table) {
+    if (table.count == table.capacity) table.SetCapacity(table.capacity < 32 ? 64 : table.capacity * 2, table.count);
+}
+
+template <class T>
+void AppendDoubling(TArray<T>& table, const T& value) {
+    MakeRoom(table);
+    table.Append(value);
+}
+
 // The occurrences of one code, answering as FindCode does but scanning each
 // byte once: every occurrence below `scanned` is in `positions` (ascending),
 // and a search scans on from `scanned` only when none of them lies at or
@@ -73,7 +86,7 @@ public:
         while (scanned < size) {
             const size_t found = FindCode(data, size, scanned, code);
             if (found == kCodeAbsent) break;
-            positions.Append(uint32_t(found));
+            AppendDoubling(positions, uint32_t(found));
             scanned = found + 1;
             if (found >= from) {
                 last = positions.count - 1;
@@ -88,7 +101,9 @@ private:
     // Index of the first stored position at or after `from`, or the count.
     uint32_t Stored(size_t from) const {
         const uint32_t n = positions.count;
-        // Searches mostly move forward from the last answer.
+        // Searches mostly move forward: past every stored position, or to the
+        // last answer or the one after it.
+        if (n == 0 || positions[n - 1] < from) return n;
         for (uint32_t at = last; at < n && at <= last + 1; ++at)
             if (positions[at] >= from) {
                 if (at == 0 || positions[at - 1] < from) return at;
@@ -135,6 +150,12 @@ public:
 
     // Every instrument header from `lins` on; 0 when the whole read must fail.
     int Run(size_t lins) {
+        // Room for every header at once: a table of large entries grown one
+        // at a time is copied over and over.
+        uint32_t headers = 0;
+        for (size_t I = insh.Next(lins); I != kCodeAbsent; I = insh.Next(I + 8)) ++headers;
+        instruments.Grow(instruments.count + headers, instruments.count);
+        instrumentNames.Grow(instrumentNames.count + headers, instrumentNames.count);
         for (size_t I = insh.Next(lins); I != kCodeAbsent; I = insh.Next(I + 8))
             if (!Instrument(I)) return 0;
         return 1;
@@ -158,9 +179,10 @@ private:
             const size_t W = wsmp.Next(R + 8);
             const size_t K = wlnk.Next(R + 8);
             if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
-            scratch.headers.Append(image + R + 8);
-            scratch.links.Append(image + K + 8);
-            scratch.infos.Append(W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr);
+            AppendDoubling(scratch.headers, static_cast<const uint8_t*>(image + R + 8));
+            AppendDoubling(scratch.links, static_cast<const uint8_t*>(image + K + 8));
+            AppendDoubling(scratch.infos, static_cast<const uint8_t*>(
+                W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr));
             // The next header is only needed while regions remain.
             if (i + 1 < regions) R = rgnh.Next(R + 8);
         }
