@@ -128,19 +128,6 @@ private:
     uint32_t last = 0;
 };
 
-// Region pointers of one instrument as they are found, sized exactly once
-// the instrument is done.
-struct RegionScratch {
-    TArray<const uint8_t*> headers{64}, links{64}, infos{64};
-
-    void Clear() { headers.count = links.count = infos.count = 0; }
-};
-
-void MoveRegions(TArray<const uint8_t*>& from, TArray<const uint8_t*>& to) {
-    to.SetCapacity(from.count, from.count);
-    if (from.count) std::memcpy(to.items, from.items, size_t(from.count) * sizeof(const uint8_t*));
-}
-
 // Indexes the instruments of SoundSetImage, one header after the other.
 class InstrumentIndexer {
 public:
@@ -170,25 +157,27 @@ private:
         if (I + 12 > size) return 0;
         const uint32_t regions = ReadU32(image + I + 8);
 
-        // Slots exist only for the regions found, so a count the file cannot
-        // back allocates nothing for the regions that are not there.
-        scratch.Clear();
+        // Slots exist only for the region headers found, so a count the file
+        // cannot back allocates nothing for the regions that are not there;
+        // they are counted first and each table is allocated once.
+        uint32_t headers = 0;
+        for (size_t R = rgnh.Next(I + 8); headers < regions && R != kCodeAbsent && R + 8 + 12 <= size;
+             R = rgnh.Next(R + 8))
+            ++headers;
+        entry.regionHeaders.SetCapacity(headers, 0);
+        entry.waveLinks.SetCapacity(headers, 0);
+        entry.sampleInfos.SetCapacity(headers, 0);
         size_t R = rgnh.Next(I + 8);
-        for (uint32_t i = 0; i < regions && R != kCodeAbsent; ++i) {
-            if (R + 8 + 12 > size) break;
+        for (uint32_t i = 0; i < headers; ++i) {
             const size_t W = wsmp.Next(R + 8);
             const size_t K = wlnk.Next(R + 8);
             if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
-            AppendDoubling(scratch.headers, static_cast<const uint8_t*>(image + R + 8));
-            AppendDoubling(scratch.links, static_cast<const uint8_t*>(image + K + 8));
-            AppendDoubling(scratch.infos, static_cast<const uint8_t*>(
-                W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr));
+            entry.regionHeaders.Append(image + R + 8);
+            entry.waveLinks.Append(image + K + 8);
+            entry.sampleInfos.Append(W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr);
             // The next header is only needed while regions remain.
-            if (i + 1 < regions) R = rgnh.Next(R + 8);
+            if (i + 1 < headers) R = rgnh.Next(R + 8);
         }
-        MoveRegions(scratch.headers, entry.regionHeaders);
-        MoveRegions(scratch.links, entry.waveLinks);
-        MoveRegions(scratch.infos, entry.sampleInfos);
 
         const size_t N = inam.Next(I + 8);
         if (N == kCodeAbsent || N + 8 >= size) return 0;
@@ -242,7 +231,6 @@ private:
     uint8_t* image;
     size_t size;
     CodeIndex insh, rgnh, wsmp, wlnk, inam;
-    RegionScratch scratch;
     size_t zeroStart = 1, zeroAt = 0;   // bytes [zeroStart, zeroAt) are not zero, zeroAt is
     size_t sharedAt = kCodeAbsent;      // 'INAM' of the last name copied
     wchar_t* shared = nullptr;
