@@ -51,66 +51,192 @@ bool SampleInfoFits(const uint8_t* image, size_t size, size_t at) {
     return uint64_t(at) + ReadU32(image + at) + 16 <= size;
 }
 
-// Cuts trailing white space, keeping the first byte, and adds the UTF-16 copy
-// of the name to instrumentNames.
-void AddInstrumentName(char* name) {
-    size_t length = std::strlen(name);
-    while (length > 1 &&
-           std::iswspace(static_cast<wint_t>(static_cast<wchar_t>(static_cast<signed char>(name[length - 1]))))) {
-        name[--length] = 0;
-    }
-    wchar_t converted[260];
-    const char* in = name;
-    wchar_t* out = converted;
-    while (*in && (converted + 260) - out >= 2) Utf8DecodeUnit(in, out);
-    *out = 0;
-    uint32_t units = uint32_t(out - converted) + 1;
-    wchar_t* copy = static_cast<wchar_t*>(ThreadHeap->Alloc(units * sizeof(wchar_t), 0, SOUNDSET_TAG, __LINE__));
-    std::memcpy(copy, converted, units * sizeof(wchar_t));
-    instrumentNames.Append(copy);
+// Room for one more element, doubling the capacity when full, so that a table
+// of n entries is copied about n times in all however large it grows.
+template <class T>
+void MakeRoom(TArray<T>& table) {
+    if (table.count == table.capacity) table.SetCapacity(table.capacity < 32 ? 64 : table.capacity * 2, table.count);
 }
 
-// One instrument header at I; 0 when the whole read must fail.
-int IndexInstrument(const uint8_t* image, size_t size, size_t I) {
-    instruments.Grow(instruments.count + 1, instruments.count + 1);
-    InstrumentEntry& entry = instruments[instruments.count - 1];
-    entry.name = nullptr;
-    if (I + 12 > size) return 0;
-    uint32_t regions = ReadU32(image + I + 8);
+template <class T>
+void AppendDoubling(TArray<T>& table, const T& value) {
+    MakeRoom(table);
+    table.Append(value);
+}
 
-    // Slots are added as regions are found, so a count the file cannot back
-    // allocates nothing for the regions that are not there; a plausible count
-    // is reserved up front.
-    const uint32_t reserve = regions < 256 ? regions : 256;
-    entry.regionHeaders.SetCapacity(reserve, 0);
-    entry.waveLinks.SetCapacity(reserve, 0);
-    entry.sampleInfos.SetCapacity(reserve, 0);
-    size_t R = FindCode(image, size, I + 8, "rgnh");
-    for (uint32_t i = 0; i < regions && R != kCodeAbsent; ++i) {
-        if (R + 8 + 12 > size) break;
-        size_t W = FindCode(image, size, R + 8, "wsmp");
-        size_t K = FindCode(image, size, R + 8, "wlnk");
-        if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
-        entry.regionHeaders.Append(image + R + 8);
-        entry.waveLinks.Append(image + K + 8);
-        entry.sampleInfos.Append(W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr);
-        // The next header is only needed while regions remain.
-        if (i + 1 < regions) R = FindCode(image, size, R + 8, "rgnh");
+// The occurrences of one code, answering as FindCode does but scanning each
+// byte once: every occurrence below `scanned` is in `positions` (ascending),
+// and a search scans on from `scanned` only when none of them lies at or
+// after its start. No code overlaps itself, so the table holds at most one
+// entry per four bytes of the image.
+class CodeIndex {
+public:
+    CodeIndex(const uint8_t* data_, size_t size_, const char* code_) : data(data_), size(size_), code(code_) {}
+
+    // FindCode(data, size, from, code).
+    size_t Next(size_t from) {
+        const uint32_t at = Stored(from);
+        if (at < positions.count) {
+            last = at;
+            return positions[at];
+        }
+        while (scanned < size) {
+            const size_t found = FindCode(data, size, scanned, code);
+            if (found == kCodeAbsent) break;
+            AppendDoubling(positions, uint32_t(found));
+            scanned = found + 1;
+            if (found >= from) {
+                last = positions.count - 1;
+                return found;
+            }
+        }
+        scanned = size;
+        return kCodeAbsent;
     }
 
-    size_t N = FindCode(image, size, I + 8, "INAM");
-    if (N == kCodeAbsent || N + 8 >= size) return 0;
-    char* name = reinterpret_cast<char*>(SoundSetImage.items + N + 8);
-    if (!std::memchr(name, 0, size - (N + 8))) return 0;
-    entry.name = name;
-    AddInstrumentName(name);
-    return 1;
-}
+private:
+    // Index of the first stored position at or after `from`, or the count.
+    uint32_t Stored(size_t from) const {
+        const uint32_t n = positions.count;
+        // Searches mostly move forward: past every stored position, or to the
+        // last answer or the one after it.
+        if (n == 0 || positions[n - 1] < from) return n;
+        for (uint32_t at = last; at < n && at <= last + 1; ++at)
+            if (positions[at] >= from) {
+                if (at == 0 || positions[at - 1] < from) return at;
+                break;
+            }
+        uint32_t low = 0, high = n;
+        while (low < high) {
+            const uint32_t mid = low + (high - low) / 2;
+            if (positions[mid] < from)
+                low = mid + 1;
+            else
+                high = mid;
+        }
+        return low;
+    }
+
+    const uint8_t* data;
+    size_t size;
+    const char* code;
+    TArray<uint32_t> positions{256};
+    size_t scanned = 0;
+    uint32_t last = 0;
+};
+
+// Indexes the instruments of SoundSetImage, one header after the other.
+class InstrumentIndexer {
+public:
+    InstrumentIndexer(uint8_t* image_, size_t size_)
+        : image(image_), size(size_), insh(image_, size_, "insh"), rgnh(image_, size_, "rgnh"),
+          wsmp(image_, size_, "wsmp"), wlnk(image_, size_, "wlnk"), inam(image_, size_, "INAM") {}
+
+    // Every instrument header from `lins` on; 0 when the whole read must fail.
+    int Run(size_t lins) {
+        // Room for every header at once: a table of large entries grown one
+        // at a time is copied over and over.
+        uint32_t headers = 0;
+        for (size_t I = insh.Next(lins); I != kCodeAbsent; I = insh.Next(I + 8)) ++headers;
+        instruments.Grow(instruments.count + headers, instruments.count);
+        instrumentNames.Grow(instrumentNames.count + headers, instrumentNames.count);
+        for (size_t I = insh.Next(lins); I != kCodeAbsent; I = insh.Next(I + 8))
+            if (!Instrument(I)) return 0;
+        return 1;
+    }
+
+private:
+    // One instrument header at I; 0 when the whole read must fail.
+    int Instrument(size_t I) {
+        instruments.Grow(instruments.count + 1, instruments.count + 1);
+        InstrumentEntry& entry = instruments[instruments.count - 1];
+        entry.name = nullptr;
+        if (I + 12 > size) return 0;
+        const uint32_t regions = ReadU32(image + I + 8);
+
+        // Slots exist only for the region headers found, so a count the file
+        // cannot back allocates nothing for the regions that are not there;
+        // they are counted first and each table is allocated once.
+        uint32_t headers = 0;
+        for (size_t R = rgnh.Next(I + 8); headers < regions && R != kCodeAbsent && R + 8 + 12 <= size;
+             R = rgnh.Next(R + 8))
+            ++headers;
+        entry.regionHeaders.SetCapacity(headers, 0);
+        entry.waveLinks.SetCapacity(headers, 0);
+        entry.sampleInfos.SetCapacity(headers, 0);
+        size_t R = rgnh.Next(I + 8);
+        for (uint32_t i = 0; i < headers; ++i) {
+            const size_t W = wsmp.Next(R + 8);
+            const size_t K = wlnk.Next(R + 8);
+            if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
+            entry.regionHeaders.Append(image + R + 8);
+            entry.waveLinks.Append(image + K + 8);
+            entry.sampleInfos.Append(W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr);
+            // The next header is only needed while regions remain.
+            if (i + 1 < headers) R = rgnh.Next(R + 8);
+        }
+
+        const size_t N = inam.Next(I + 8);
+        if (N == kCodeAbsent || N + 8 >= size) return 0;
+        const size_t end = ZeroFrom(N + 8);
+        if (end == kCodeAbsent) return 0;
+        char* name = reinterpret_cast<char*>(image + N + 8);
+        entry.name = name;
+        if (N != sharedAt) {
+            size_t length = end - (N + 8);
+            sharedAt = N;
+            shared = CopyName(name, length);
+            zeroStart = N + 8;
+            zeroAt = N + 8 + length;
+        }
+        // Instruments that find the same 'INAM' share its UTF-16 copy; they
+        // follow one another, since each searches from its own header on.
+        instrumentNames.Append(shared);
+        return 1;
+    }
+
+    // Position of the first zero byte at or after `from`, or kCodeAbsent.
+    // Names are looked up in file order, so the bytes are scanned once.
+    size_t ZeroFrom(size_t from) {
+        if (from >= zeroStart && from <= zeroAt) return zeroAt;
+        const void* zero = std::memchr(image + from, 0, size - from);
+        if (!zero) return kCodeAbsent;
+        zeroStart = from;
+        zeroAt = size_t(static_cast<const uint8_t*>(zero) - image);
+        return zeroAt;
+    }
+
+    // Cuts trailing white space of the `length` bytes of `name`, keeping the
+    // first byte, sets `length` to what is left and returns a heap copy of
+    // the name in UTF-16.
+    static wchar_t* CopyName(char* name, size_t& length) {
+        while (length > 1 &&
+               std::iswspace(static_cast<wint_t>(static_cast<wchar_t>(static_cast<signed char>(name[length - 1]))))) {
+            name[--length] = 0;
+        }
+        wchar_t converted[260];
+        const char* in = name;
+        wchar_t* out = converted;
+        while (*in && (converted + 260) - out >= 2) Utf8DecodeUnit(in, out);
+        *out = 0;
+        const uint32_t units = uint32_t(out - converted) + 1;
+        wchar_t* copy = static_cast<wchar_t*>(ThreadHeap->Alloc(units * sizeof(wchar_t), 0, SOUNDSET_TAG, __LINE__));
+        std::memcpy(copy, converted, units * sizeof(wchar_t));
+        return copy;
+    }
+
+    uint8_t* image;
+    size_t size;
+    CodeIndex insh, rgnh, wsmp, wlnk, inam;
+    size_t zeroStart = 1, zeroAt = 0;   // bytes [zeroStart, zeroAt) are not zero, zeroAt is
+    size_t sharedAt = kCodeAbsent;      // 'INAM' of the last name copied
+    wchar_t* shared = nullptr;
+};
 
 }  // namespace
 
 int IndexSoundSet() {
-    const uint8_t* image = SoundSetImage.items;
+    uint8_t* image = SoundSetImage.items;
     const size_t size = SoundSetImage.count;
 
     size_t P = FindCode(image, size, 0, "wvpl");
@@ -121,8 +247,8 @@ int IndexSoundSet() {
     if (lins == kCodeAbsent) return 0;
     instruments.Grow(instruments.count + 235, instruments.count);
 
-    for (size_t I = FindCode(image, size, lins, "insh"); I != kCodeAbsent; I = FindCode(image, size, I + 8, "insh"))
-        if (!IndexInstrument(image, size, I)) return 0;
+    InstrumentIndexer indexer(image, size);
+    if (!indexer.Run(lins)) return 0;
 
     size_t T = FindCode(image, size, 0, "ptbl");
     if (T == kCodeAbsent || T + 12 > size) return 0;
@@ -135,25 +261,29 @@ int IndexSoundSet() {
     return 1;
 }
 
-int ReadSoundSet(const char* path) {
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return 0;
+int ReadSoundSetFile(FILE* file) {
     long size = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        std::fclose(file);
-        return 0;
-    }
+    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) return 0;
     SoundSetImage.Grow(uint32_t(size), uint32_t(size));
-    if (size) std::fread(SoundSetImage.items, 1, size_t(size), file);
-    std::fclose(file);
+    // A short read (the file shrank, an I/O error) leaves bytes unread.
+    if (size && std::fread(SoundSetImage.items, 1, size_t(size), file) != size_t(size)) return 0;
     return IndexSoundSet();
 }
 
+int ReadSoundSet(const char* path) {
+    FILE* file = std::fopen(path, "rb");
+    if (!file) return 0;
+    const int ok = ReadSoundSetFile(file);
+    std::fclose(file);
+    return ok;
+}
+
 void FreeInstrumentNames() {
+    // A name shared by neighbouring instruments is freed once.
     while (instrumentNames.count) {
-        --instrumentNames.count;
-        ThreadHeap->Free(instrumentNames[instrumentNames.count]);
+        wchar_t* name = instrumentNames[--instrumentNames.count];
+        if (!instrumentNames.count || instrumentNames[instrumentNames.count - 1] != name) ThreadHeap->Free(name);
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 #include "../rtl/Array.h"
 
@@ -27,10 +28,15 @@ extern int32_t selectedInstrument;   // index into instruments
 // Reads the file whole and indexes it: 1 on success, 0 on any failure.
 int ReadSoundSet(const char* path);
 
+// Reads an open file whole, from its start, and indexes it; the caller closes
+// it. 0 when its size cannot be taken or the read returns fewer bytes.
+int ReadSoundSetFile(FILE* file);
+
 // Indexes SoundSetImage as it stands (the second half of ReadSoundSet).
 int IndexSoundSet();
 
-// Frees the instrument names, last first.
+// Frees the instrument names, last first. Neighbouring instruments with the
+// same 'INAM' share one string, freed once.
 void FreeInstrumentNames();
 
 // Frees the names and empties the index; the image stays.

@@ -3,9 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/SoundSet.h"
 #include "dls_builder.h"
+#include "mem/ExeMem.h"
+#include "soundset_reference.h"
 
 namespace {
 
@@ -25,6 +29,40 @@ DlsLayout TwoInstruments() {
 }
 
 std::wstring NameOf(uint32_t i) { return instrumentNames[i]; }
+
+// Crafted files that made every search run to the end again: the pool codes
+// first, then `body`.
+Bytes Framed(const Bytes& body) { return Bytes("wvpllins") + "ptbl" + U32(8) + U32(0) + U32(0) + body; }
+
+Bytes Inam(const Bytes& name) { return "INAM" + U32(uint32_t(name.size() + 1)) + name + Bytes(1, 0); }
+
+// An instrument header every 64 bytes, one long name at the very end.
+Bytes HeaderFlood(size_t size) {
+    Bytes body;
+    for (size_t n = size / 64; n; --n) body += "insh" + U32(12) + U32(1) + Bytes(52, '.');
+    return Framed(body + Inam(Bytes(200, 'n')));
+}
+
+// One instrument of `pairs` regions; each region a header and a link with
+// the region's number as its cue, or a header and a sample info when
+// `linkAtEnd`, with one link after all of them.
+Bytes RegionFlood(size_t pairs, bool linkAtEnd) {
+    Bytes body = "insh" + U32(12) + U32(0xFFFFFFFFu) + U32(0) + U32(0);
+    for (uint32_t k = 0; k < pairs; ++k) {
+        body += "rgnh" + U32(12) + Bytes(12, 0);
+        body += linkAtEnd ? "wsmp" + U32(20) + U32(20) + Bytes(16, 0) : "wlnk" + U32(12) + U32(0) + U32(0) + U32(k);
+    }
+    if (linkAtEnd) body += "wlnk" + U32(12) + U32(0) + U32(0) + U32(7);
+    return Framed(body + Inam("Flood"));
+}
+
+// An instrument header every 16 bytes, each with its own name running on
+// through all the headers after it to the one zero byte at the end.
+Bytes NameFlood(size_t size) {
+    Bytes body;
+    for (size_t n = size / 16; n; --n) body += Bytes("insh\x01\x01\x01\x01INAM") + "nnnn";
+    return Framed(body + "tail \t" + Bytes(1, 0));
+}
 
 class SoundSet : public ::testing::Test {
 protected:
@@ -254,6 +292,92 @@ TEST_F(SoundSet, CueWaveListChecksEveryBound) {
     ASSERT_EQ(1, IndexBytes(bigData));
     list = CueWaveList(0, size);
     EXPECT_FALSE(SplitWave(list, size, parts));
+}
+
+TEST_F(SoundSet, IndexAgreesWithAPlainSearch) {
+    std::vector<std::pair<std::string, Bytes>> files;
+    Bytes gm;
+    const char* path = std::getenv("ORVEN_SOUNDSET");
+    if (path && *path && ReadFile(path, gm)) files.push_back({"default", gm});
+    files.push_back({"two", BuildDls(TwoInstruments())});
+    DlsLayout shared = TwoInstruments();
+    RegionSpec bare = Region(1);
+    bare.wsmp = false;
+    shared.instruments.push_back({"Organ \t", {bare, bare, Region(0, true, 5, 6)}});
+    shared.instruments.back().declaredRegions = 40;
+    shared.instruments.push_back({"   ", {}});
+    files.push_back({"greedy", BuildDls(shared)});
+    files.push_back({"headers", HeaderFlood(64 << 10)});
+    files.push_back({"regions", RegionFlood(1500, false)});
+    files.push_back({"link at end", RegionFlood(1500, true)});
+    files.push_back({"names", NameFlood(64 << 10)});
+    Bytes noName = HeaderFlood(4096);
+    files.push_back({"no name", noName.substr(0, noName.size() - 150)});
+    Bytes noLink = RegionFlood(40, true);
+    files.push_back({"no link", noLink.substr(0, noLink.find("wlnk"))});
+    const size_t count = files.size();
+    for (size_t f = 0; f < count; ++f)  // each cut short of its last byte too
+        files.push_back({files[f].first + " cut", files[f].second.substr(0, files[f].second.size() - 1)});
+    for (const auto& file : files) {
+        ReferenceIndex ref = IndexByReference(file.second);
+        EXPECT_EQ("", IndexDifference(ref, IndexBytes(file.second))) << file.first;
+    }
+}
+
+TEST_F(SoundSet, FloodsAreIndexedWithoutRescanning) {
+    // 105,000 headers sharing one name: one UTF-16 copy for all of them.
+    ASSERT_EQ(1, IndexBytes(HeaderFlood(6720000)));
+    ASSERT_EQ(105000u, instruments.count);
+    EXPECT_EQ(std::wstring(200, L'n'), NameOf(104999));
+    EXPECT_EQ(instruments[0].name, instruments[104999].name);
+    EXPECT_EQ(0u, instruments[52000].waveLinks.count);
+    const uint32_t withNames = ProcessHeapClient()->LiveBlocks();
+    const uint32_t reports = HeapCorruptionReports();
+    ResetSoundSet();
+    EXPECT_LT(withNames - ProcessHeapClient()->LiveBlocks(), 8u);
+    EXPECT_EQ(reports, HeapCorruptionReports());
+
+    // 157,000 regions and no sample info anywhere.
+    ASSERT_EQ(1, IndexBytes(RegionFlood(157000, false)));
+    ASSERT_EQ(1u, instruments.count);
+    ASSERT_EQ(157000u, instruments[0].waveLinks.count);
+    uint32_t cue = 0, start, length;
+    EXPECT_TRUE(RegionCue(instruments[0], 156999, cue));
+    EXPECT_EQ(156999u, cue);
+    EXPECT_EQ(nullptr, instruments[0].sampleInfos[156999]);
+    EXPECT_FALSE(RegionLoop(instruments[0], 0, start, length));
+
+    // Every region links the one wave link after all of them.
+    ASSERT_EQ(1, IndexBytes(RegionFlood(150000, true)));
+    ASSERT_EQ(150000u, instruments[0].waveLinks.count);
+    EXPECT_EQ(instruments[0].waveLinks[0], instruments[0].waveLinks[149999]);
+    EXPECT_NE(instruments[0].sampleInfos[0], instruments[0].sampleInfos[149999]);
+    // Without it the read is refused.
+    Bytes noLink = RegionFlood(150000, true);
+    EXPECT_EQ(0, IndexBytes(noLink.substr(0, noLink.rfind("wlnk"))));
+
+    // 65,536 names, each running on to the end of the file.
+    ASSERT_EQ(1, IndexBytes(NameFlood(1 << 20)));
+    ASSERT_EQ(65536u, instruments.count);
+    EXPECT_EQ(259u, NameOf(0).size());
+    EXPECT_EQ(L"insh\x01\x01\x01\x01INAMnnnntail", NameOf(65534));
+    EXPECT_EQ(L"tail", NameOf(65535));
+}
+
+TEST_F(SoundSet, AShortReadFails) {
+    // Read as text, the carriage returns and everything from the first
+    // Ctrl+Z on are not delivered: fread returns fewer bytes than the size.
+    Bytes file = BuildDls(TwoInstruments()) + "\r\n\x1A\r\n";
+    ASSERT_TRUE(WriteFile("short.dls", file));
+    FILE* text = std::fopen("short.dls", "r");
+    ASSERT_NE(nullptr, text);
+    EXPECT_EQ(0, ReadSoundSetFile(text));
+    std::fclose(text);
+    FILE* binary = std::fopen("short.dls", "rb");
+    ASSERT_NE(nullptr, binary);
+    EXPECT_EQ(1, ReadSoundSetFile(binary));
+    std::fclose(binary);
+    std::remove("short.dls");
 }
 
 TEST_F(SoundSet, DefaultSoundSet) {

@@ -1,9 +1,11 @@
 // soundset_bench FILE RUNS: median times of reading and indexing the sound set,
-// of only reading the file into memory, and of building wave images: raw,
-// enveloped at the sliders' longest (2 s) and at the longest accepted (95 s).
+// of only reading the file into memory, of reading two crafted 6 MB floods,
+// and of building wave images: raw, enveloped at the sliders' longest (2 s)
+// and at the longest accepted (95 s).
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "../../mem/ExeHeapSrv.h"
@@ -25,6 +27,51 @@ bool ReadOnly(const char* path) {
     size_t got = std::fread(SoundSetImage.items, 1, size_t(size), file);
     std::fclose(file);
     return got == size_t(size);
+}
+
+std::string U32(uint32_t v) {
+    const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    return std::string(b, 4);
+}
+
+// The pool codes, then `body`, then one name.
+std::string Framed(const std::string& body) {
+    return "wvpllins" + ("ptbl" + U32(8) + U32(0) + U32(0)) + body + "INAM" + U32(201) + std::string(200, 'n') +
+           std::string(1, '\0');
+}
+
+// 105,000 instrument headers, one every 64 bytes, sharing the name at the end.
+std::string HeaderFlood() {
+    std::string body;
+    for (int n = 0; n < 105000; ++n) body += "insh" + U32(12) + U32(1) + std::string(52, '.');
+    return Framed(body);
+}
+
+// One instrument of 157,000 regions, each a header and a link, no sample info.
+std::string RegionFlood() {
+    std::string body = "insh" + U32(12) + U32(0xFFFFFFFFu) + U32(0) + U32(0);
+    for (uint32_t k = 0; k < 157000; ++k)
+        body += "rgnh" + U32(12) + std::string(12, '\0') + "wlnk" + U32(12) + U32(0) + U32(0) + U32(k);
+    return Framed(body);
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+// Median time of reading `path` with the reader; negative when it fails.
+double ReadTime(const char* path, int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        ResetSoundSet();
+        double t0 = Now();
+        if (!ReadSoundSet(path)) return -1;
+        times.push_back(Now() - t0);
+    }
+    return Median(times);
 }
 
 }  // namespace
@@ -57,6 +104,33 @@ int main(int argc, char** argv) {
     std::printf("file_read_median_ms %.3f runs %d\n", Median(read), runs);
     std::printf("read_sound_set_median_ms %.3f runs %d instruments %u bytes %u\n", Median(index), runs,
                 instruments.count, SoundSetImage.count);
+    // The crafted floods, written to the temporary folder.
+    char folder[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH) folder[0] = 0;
+    const struct {
+        const char* name;
+        std::string bytes;
+    } floods[] = {{"header_flood", HeaderFlood()}, {"region_flood", RegionFlood()}};
+    for (const auto& flood : floods) {
+        const std::string path = std::string(folder) + "orven_" + flood.name + ".dls";
+        if (!WriteBytes(path, flood.bytes)) {
+            std::fprintf(stderr, "soundset_bench: cannot write \"%s\"\n", path.c_str());
+            return 1;
+        }
+        const double ms = ReadTime(path.c_str(), runs);
+        std::remove(path.c_str());
+        if (ms < 0) {
+            std::fprintf(stderr, "soundset_bench: cannot index \"%s\"\n", path.c_str());
+            return 1;
+        }
+        uint32_t regions = 0;
+        for (uint32_t i = 0; i < instruments.count; ++i) regions += instruments[i].waveLinks.count;
+        std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u ratio %.2fx (goal at most 3x)\n",
+                    flood.name, ms, instruments.count, regions, SoundSetImage.count, ms / Median(index));
+    }
+    ResetSoundSet();
+    if (!ReadSoundSet(argv[1])) return 1;
     // Images of instrument 0's first region.
     ReserveWaveImage();
     uint32_t cue = 0;
