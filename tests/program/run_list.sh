@@ -32,6 +32,8 @@ count=$(awk '$1 == "rows" { print $2 }' "$work/rows.txt")
 first=$(awk '$1 == "first" { print $2 }' "$work/rows.txt")
 cat "$work/rows.txt"
 
+leaks=$(dirname "$program")/MemLeak.log
+rm -f "$leaks"
 pulse_start "$work"
 program_start "$wine" "$program"
 # Client coordinates to screen coordinates (borders of 8, caption of 40).
@@ -127,9 +129,14 @@ click 435 36                    # raw Save
 save_through_dialog "$winwork\\saved\\raw.wav"
 click 427 98                    # envelope Save, under the proposed name
 save_through_dialog ""
+# The curve's wheel, with and without Ctrl, and the four colour schemes.
+xdotool mousemove $((cx + 132 + 200)) $((cy + 300)) click 4 click 4 click 5
+xdotool keydown ctrl click 4 click 5 keyup ctrl
+for _ in 1 2 3 4; do xdotool mousemove $((X + WIDTH - 35)) $((Y + 20)) click 1; sleep 0.3; done
 
 program_close
 [ "$status" -eq 0 ] && pass "closed by its close button, exit code 0" || fail "exit code $status"
+[ ! -e "$leaks" ] && pass "no MemLeak.log" || { fail "MemLeak.log written:"; cat "$leaks"; }
 pulse_stop
 
 cmp -s "$work/saved/raw.wav" "$work/raw4.wav" && pass "the raw Save wrote the wave as stored" ||

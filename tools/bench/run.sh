@@ -20,3 +20,9 @@ awk -v r="$read_ms" -v i="$index_ms" -v g="$gig_ms" 'BEGIN {
 }'
 "$WINE" "$BUILD/$ORVEN_ARCH/panel_bench.exe" "$runs" | tr -d '\r'
 "$WINE" "$BUILD/$ORVEN_ARCH/list_bench.exe" 'C:\windows\system32\drivers\gm.dls' "$runs" | tr -d '\r'
+# Start-up to the first paint, against the least program that opens a window,
+# three runs each; peak memory after a run of use.
+for _ in 1 2 3; do
+    "$WINE" "$BUILD/$ORVEN_ARCH/least_window.exe" | tr -d '\r'
+    "$WINE" "$BUILD/$ORVEN_ARCH/startup_bench.exe" 'C:\windows\system32\drivers\gm.dls' | tr -d '\r'
+done
