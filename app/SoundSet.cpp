@@ -235,7 +235,9 @@ private:
 
 }  // namespace
 
-int IndexSoundSet() {
+namespace {
+
+int IndexImage() {
     uint8_t* image = SoundSetImage.items;
     const size_t size = SoundSetImage.count;
 
@@ -259,6 +261,15 @@ int IndexSoundSet() {
     uint64_t declared = T + 16 <= size ? ReadU32(image + T + 12) : 0;
     poolCueCount = uint32_t(declared < fit ? declared : fit);
     return 1;
+}
+
+}  // namespace
+
+int IndexSoundSet() {
+    if (IndexImage()) return 1;
+    // A refused set leaves nothing behind: no names, no half-built index.
+    ResetSoundSet();
+    return 0;
 }
 
 int ReadSoundSetFile(FILE* file) {

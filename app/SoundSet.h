@@ -25,14 +25,16 @@ extern const uint8_t* poolCues;
 extern uint32_t poolCueCount;   // cues of the pool table that lie inside the image
 extern int32_t selectedInstrument;   // index into instruments
 
-// Reads the file whole and indexes it: 1 on success, 0 on any failure.
+// Reads the file whole and indexes it: 1 on success, 0 on any failure, with
+// the index left empty.
 int ReadSoundSet(const char* path);
 
 // Reads an open file whole, from its start, and indexes it; the caller closes
 // it. 0 when its size cannot be taken or the read returns fewer bytes.
 int ReadSoundSetFile(FILE* file);
 
-// Indexes SoundSetImage as it stands (the second half of ReadSoundSet).
+// Indexes SoundSetImage as it stands (the second half of ReadSoundSet). A
+// refusal frees whatever the attempt made: the index is left empty.
 int IndexSoundSet();
 
 // Frees the instrument names, last first. Neighbouring instruments with the

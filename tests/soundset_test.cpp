@@ -144,6 +144,7 @@ TEST_F(SoundSet, RefusesMissingPiecesAndUnreadableFiles) {
         Bytes damaged = good;
         for (size_t at = damaged.find(code); at != Bytes::npos; at = damaged.find(code, at + 1)) damaged[at] = '_';
         EXPECT_EQ(0, IndexBytes(damaged)) << code;
+        EXPECT_EQ(0u, instruments.count + instrumentNames.count) << code;
     }
     // Without instrument headers the scan succeeds with an empty table.
     Bytes none = good;
