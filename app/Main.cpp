@@ -8,6 +8,8 @@
 
 namespace {
 void ShutDown() {
+    // The player may still read WaveImage: it stops before anything goes.
+    StopSound();
     FreeInstrumentNames();
     ReleaseMainWindow();
 }

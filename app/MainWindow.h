@@ -15,9 +15,9 @@ void ReleaseMainWindow();
 
 // Builds the main window's tree (everything before the message loop).
 void ComposeMainWindow();
-// The list's callback: rebuilds the information panel, then plays region 0 of
-// the selected instrument through the envelope. An instrument without regions
-// (or no instrument) plays nothing.
+// The list's callback: stops the sound, rebuilds the information panel, then
+// plays region 0 of the selected instrument through the envelope. An
+// instrument without a usable region 0 (or no instrument) plays nothing.
 void OnInstrumentSelected(uint32_t userData, const char* name, int32_t value);
 // The main panel and the information panel while they exist.
 CPanel* MainWindowPanel();
