@@ -38,9 +38,26 @@ orven_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return
     log "installing: ${missing[*]}"
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    dpkg --print-foreign-architectures | grep -qx i386 || orven_when_unlocked dpkg --add-architecture i386
+    orven_when_unlocked apt-get -o DPkg::Lock::Timeout=60 update -qq
+    DEBIAN_FRONTEND=noninteractive orven_when_unlocked apt-get -o DPkg::Lock::Timeout=60 install -y -qq \
+        --no-install-recommends "${missing[@]}"
+}
+
+# Runs a package-manager command, waiting (up to 15 minutes) while another
+# install or an automatic update holds the package manager's locks.
+orven_when_unlocked() {
+    local deadline=$((SECONDS + 900)) out
+    while :; do
+        if out=$("$@" 2>&1); then return 0; fi
+        if grep -qiE 'could not get lock|unable to acquire|locked by|is held by' <<<"$out" && [ "$SECONDS" -lt "$deadline" ]; then
+            log "the package manager is busy; waiting for it"
+            sleep 10
+            continue
+        fi
+        printf '%s\n' "$out" >&2
+        return 1
+    done
 }
 
 # Which Windows build this host runs: 32-bit Wine needs the kernel's 32-bit
