@@ -135,17 +135,19 @@ void CScrollBar::OnMouseDown(int32_t button, uint32_t, POINT point) {
         else if (part & (kScrollTrackBefore | kScrollTrackAfter))
             TimerId = StartTimer(TickScroll, this, kScrollTrackPeriod);
     }
-    if (TimerId) StepOnce();
-    NotifyNow(0);
     SetCapture(1);
     Invalidate();
+    // The owner may delete the bar from either call.
+    CControlWatch watch(this);
+    if (TimerId) StepOnce();
+    if (!watch.Destroyed()) NotifyNow(0);
 }
 
 void CScrollBar::StepOnce() {
     Value = ScrollStepValue(State, Value, Step, Page, Total);
     if (Bound) *Bound = Value;
-    NotifyNow(0);
     Invalidate();
+    NotifyNow(0);
 }
 
 void CScrollBar::OnMouseMove(uint32_t, POINT point) {
@@ -153,18 +155,23 @@ void CScrollBar::OnMouseMove(uint32_t, POINT point) {
     Value =
         ScrollDragValue(Geometry(), Vertical ? point.y : point.x, GrabOffset, Total, Page, Value);
     if (Bound) *Bound = Value;
-    NotifyNow(0);
     Invalidate();
+    NotifyNow(0);
 }
 
 void CScrollBar::OnMouseUp(int32_t button, uint32_t, POINT) {
     if (button != kMouseLeft || State == 0) return;
-    State = 0;
-    NotifyNow(1);
     SetCapture(0);
-    Invalidate();
+    OnCaptureLost();
+}
+
+void CScrollBar::OnCaptureLost() {
+    if (State == 0) return;
+    State = 0;
     if (TimerId) StopTimer(TimerId);
     TimerId = 0;
+    Invalidate();
+    NotifyNow(1);
 }
 
 void CScrollBar::Refresh() {

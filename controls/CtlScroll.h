@@ -10,6 +10,8 @@
 //   tick                  -> one step of the first held part
 //   release, State != 0   -> State 0, NotifyNow(1), capture and timer released
 //   release, State == 0   -> nothing
+//   capture lost          -> as a release (the capture is already gone)
+// The owner hears last in each step: it may delete the bar from its callback.
 // A refused timer (id 0) means no step at the press and no repeat.
 #pragma once
 
@@ -89,6 +91,7 @@ public:
     void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
     void OnMouseMove(uint32_t modifiers, POINT point) override;
     void OnMouseUp(int32_t button, uint32_t modifiers, POINT point) override;
+    void OnCaptureLost() override;
     void OnPaint(IPainter* painter) override;
     void Refresh() override;
 

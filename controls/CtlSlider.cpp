@@ -49,8 +49,8 @@ ISlider::CSlider::CSlider() : Dragging(0), Max(1.0f), Min(0.0f), Value(0.0f), Bo
 void ISlider::CSlider::TrackPointer(POINT point, int32_t notification) {
     Value = SliderValueAt(point.x, Min, Max, width);
     if (Bound) *Bound = Value;
-    NotifyNow(notification);
     Invalidate();
+    NotifyNow(notification);
 }
 
 void ISlider::CSlider::OnMouseDown(int32_t button, uint32_t, POINT point) {
@@ -70,6 +70,13 @@ void ISlider::CSlider::OnMouseUp(int32_t button, uint32_t, POINT point) {
     Dragging = 0;
     SetCapture(0);
     TrackPointer(point, 1);
+}
+
+void ISlider::CSlider::OnCaptureLost() {
+    if (!Dragging) return;
+    Dragging = 0;
+    Invalidate();
+    NotifyNow(1);
 }
 
 void ISlider::CSlider::OnPaint(IPainter* p) {

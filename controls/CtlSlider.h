@@ -9,6 +9,8 @@
 //   release, Dragging   -> Dragging 0, capture off, Value from the pointer,
 //                          *Bound, NotifyNow(1) (also without any move)
 //   release, otherwise  -> nothing
+//   capture lost, Dragging -> Dragging 0, NotifyNow(1) with the last Value
+// The owner hears last: it may delete the slider from its callback.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +45,7 @@ public:
         void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
         void OnMouseMove(uint32_t modifiers, POINT point) override;
         void OnMouseUp(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnCaptureLost() override;
         void OnPaint(IPainter* painter) override;
         // Value := *Bound when bound (kept even outside the bounds), then
         // Invalidate.

@@ -178,6 +178,14 @@ void ISplitter::CSplitter::OnMouseUp(int32_t button, uint32_t modifiers, POINT p
     PlacePanes();
 }
 
+void ISplitter::CSplitter::OnCaptureLost() {
+    if (!Dragging) return;
+    HideFeedback();
+    Position = SplitterPosition(Extent(), Flags, DragPos);
+    Dragging = 0;
+    PlacePanes();
+}
+
 void ISplitter::CSplitter::OnPaint(IPainter* painter) {
     if (!painter) return;
     const int32_t centre = SplitterCentre(Extent(), Flags, Position);

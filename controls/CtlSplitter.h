@@ -9,6 +9,7 @@
 //   release while Dragging -> feedback hidden, Position from the clamped point,
 //                             Dragging 0, capture released, panes placed
 //   release otherwise      -> the panes
+//   capture lost, Dragging -> as a release at the feedback's place
 #pragma once
 
 #include <cstdint>
@@ -71,6 +72,7 @@ public:
         void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
         void OnMouseMove(uint32_t modifiers, POINT point) override;
         void OnMouseUp(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnCaptureLost() override;
         void OnPaint(IPainter* painter) override;
 
         // Places the first two children by ComputeSplitterPanes (a size only

@@ -314,6 +314,7 @@ void ICurve::CCurve::SendPointsMoved() {
 
 void ICurve::CCurve::OnMouseDown(int32_t button, uint32_t, POINT point) {
     if (Drag.mode != kCurveIdle) return;   // one operation at a time
+    bool selectionChanged = false;
     Drag = HitTest(point.x, point.y);
     if (button == kMouseMiddle) Drag.mode = kCurvePan;
     SetCapture(1);
@@ -339,7 +340,7 @@ void ICurve::CCurve::OnMouseDown(int32_t button, uint32_t, POINT point) {
             if (!IsSelected(p)) {
                 Selection.DetachAll();
                 Selection.Append(p);
-                SendSelectionChanged();
+                selectionChanged = true;
                 Invalidate();
             }
             DragOrigin = CurvePosition{p->x, p->y};
@@ -355,6 +356,7 @@ void ICurve::CCurve::OnMouseDown(int32_t button, uint32_t, POINT point) {
         break;
     }
     if (Drag.mode != kCurvePan && !TimerId) TimerId = StartTimer(AutoScrollTick, this, kAutoScrollPeriod);
+    if (selectionChanged) SendSelectionChanged();
 }
 
 void ICurve::CCurve::RepaintPoint(const CurvePoint* p) {
@@ -448,29 +450,37 @@ void ICurve::CCurve::FinishBand() {
         const int32_t r = RowOf(p->y);
         if (c >= band.left && c < band.right && r >= band.top && r < band.bottom) Selection.Append(p);
     }
-    if (hadSelection || !Selection.IsEmpty()) SendSelectionChanged();
     Invalidate();
+    if (hadSelection || !Selection.IsEmpty()) SendSelectionChanged();
 }
 
 void ICurve::CCurve::OnMouseUp(int32_t, uint32_t, POINT point) {
     SetCapture(0);
-    if (Flags & kCurveBanding) {
-        Flags &= ~kCurveBanding;
-        FinishBand();
-    }
-    if (Drag.mode == kCurveNewPoint) {
-        if (CurvePoint* p = FindPoint(Drag.pointId)) FreePoint(p);
+    EndOperation(point);
+}
+
+void ICurve::CCurve::OnCaptureLost() { EndOperation(MousePos); }
+
+void ICurve::CCurve::EndOperation(POINT point) {
+    const CurveDrag ended = Drag;
+    const bool banding = (Flags & kCurveBanding) != 0;
+    Drag = CurveDrag{kCurveIdle, 0, 0.0f, 0.0f};
+    Flags &= ~kCurveBanding;
+    StopAutoScroll();
+    CControlWatch watch(this);
+    if (banding) FinishBand();
+    if (watch.Destroyed()) return;
+    if (ended.mode == kCurveNewPoint) {
+        if (CurvePoint* p = FindPoint(ended.pointId)) FreePoint(p);
         Flags |= kCurvePointsChanged;
+        Invalidate();
         if (EventCallback) {
             const CurvePosition at = {float(XAt(point.x)), float(ValueAt(point.y))};
             EventCallback(UserData, kCurveReleasedOnLine, &at);
         }
-        Invalidate();
-    } else if (Drag.mode == kCurveMovePoint) {
+    } else if (ended.mode == kCurveMovePoint) {
         SendPointsMoved();
     }
-    Drag = CurveDrag{kCurveIdle, 0, 0.0f, 0.0f};
-    StopAutoScroll();
 }
 
 void ICurve::CCurve::OnMouseWheel(int32_t delta, uint32_t modifiers, POINT point) {

@@ -19,6 +19,9 @@
 //   release, 2                    -> temporary point removed, event 0
 //   release, 3                    -> event 1 with the selection's positions
 //   release, any                  -> mode 0, capture and timer released
+//   capture lost                  -> as a release where the pointer last was
+// The operation ends before the owner hears of it, and the owner hears last:
+// its callback may delete the curve.
 // The 25 ms auto-scroll timer runs in modes 1 to 3 and scrolls a linked
 // timeline while the pointer is left or right of the curve.
 //
@@ -166,6 +169,7 @@ public:
         void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
         void OnMouseMove(uint32_t modifiers, POINT point) override;
         void OnMouseUp(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnCaptureLost() override;
         // A delta of 0 changes nothing.
         void OnMouseWheel(int32_t delta, uint32_t modifiers, POINT point) override;
         void OnPaint(IPainter* painter) override;
@@ -243,6 +247,8 @@ public:
         void DragPoints(uint32_t modifiers, POINT point);
         void Pan(POINT point);
         void FinishBand();
+        // Ends the mouse operation released at `point`.
+        void EndOperation(POINT point);
         RECT BandRect() const;   // content pixels
         void PaintGrid(IPainter* painter);
         void PaintFunction(IPainter* painter);

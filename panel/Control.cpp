@@ -4,8 +4,19 @@ namespace {
 
 CControl* focusedControl = nullptr;
 CControl* captureControl = nullptr;
+CControlWatch* watches = nullptr;   // innermost first
 
 }  // namespace
+
+CControlWatch::CControlWatch(const CControl* control) : watched(control), next(watches) { watches = this; }
+
+CControlWatch::~CControlWatch() { watches = next; }
+
+CControl* ForgetCapture() {
+    CControl* control = captureControl;
+    captureControl = nullptr;
+    return control;
+}
 
 CControl* FocusedControl() { return focusedControl; }
 CControl* CaptureControl() { return captureControl; }
@@ -75,6 +86,8 @@ CControl::~CControl() {
         if (!child->IsRefCounted()) child->Destroy(1);
         child = next;
     }
+    for (CControlWatch* w = watches; w; w = w->next)
+        if (w->watched == this) w->watched = nullptr;
     if (focusedControl == this) focusedControl = nullptr;
     if (captureControl == this) {
         captureControl = nullptr;
@@ -160,6 +173,9 @@ void CControl::NotifyNow(int32_t value) {
 }
 
 void CControl::SetCapture(int on) {
+    // Released, the capture is forgotten before the window lets it go, so
+    // that the window's loss of it is not taken for a loss to another.
+    if (!on) captureControl = nullptr;
     // The root hears of it first, so that a plain root cannot take it over.
     if (parent) Root()->SetCapture(on);
     captureControl = on ? this : nullptr;
@@ -246,23 +262,58 @@ int CControl::OnChar(int32_t key, uint32_t modifiers) {
     return 0;
 }
 
+namespace {
+
+// The control after `c` in a depth-first walk of the tree under `root`
+// (root itself excluded), or null past the last.
+CControl* WalkForward(CControl* root, CControl* c) {
+    if (CControl* child = c->FirstChild()) return child;
+    for (; c && c != root; c = c->parent)
+        if (CControl* next = c->NextSibling()) return next;
+    return nullptr;
+}
+
+// The control before `c` in the same walk, or null before the first.
+CControl* WalkBackward(CControl* root, CControl* c) {
+    if (c == root) c = nullptr;   // from the root: the last control
+    if (c) {
+        CControl* previous = c->PrevSibling();
+        if (!previous) return c->parent == root ? nullptr : c->parent;
+        c = previous;
+    } else {
+        c = root;
+    }
+    while (CControl* last = c->children.Last()) c = last;
+    return c == root ? nullptr : c;
+}
+
+}  // namespace
+
+CControl* NextFocusable(CControl* root, CControl* from, bool backwards) {
+    if (!root) return nullptr;
+    CControl* c = from && from != root && from->Root() == root ? from : nullptr;
+    CControl* first = nullptr;   // the first control looked at ends the round
+    for (;;) {
+        CControl* step = c ? (backwards ? WalkBackward(root, c) : WalkForward(root, c)) : nullptr;
+        if (!step) step = backwards ? WalkBackward(root, root) : WalkForward(root, root);
+        if (!step || step == first) return nullptr;
+        if (!first) first = step;
+        if (step->CanFocus()) return step;
+        c = step;
+    }
+}
+
 int CControl::OnKeyDown(int32_t key, uint32_t modifiers) {
-    if (!focusedControl) return 0;
     int result = 0;
-    if (focusedControl != this) {
+    if (focusedControl && focusedControl != this) {
         result = focusedControl->OnKeyDown(key, modifiers);
         if (result) return result;
     }
-    if (key == KeyTab && focusedControl) {
-        CControl* from = focusedControl;
-        const bool backwards = (modifiers & kKeyShift) != 0;
-        for (CControl* s = backwards ? from->PrevSibling() : from->NextSibling(); s;
-             s = backwards ? s->PrevSibling() : s->NextSibling()) {
-            if (s->CanFocus()) {
-                SetFocusControl(s);
-                break;
-            }
-        }
+    // The root moves the focus: Tab and Shift+Tab walk every control that
+    // takes it, in tree order, wrapping at either end.
+    if (key == KeyTab && !parent) {
+        CControl* next = NextFocusable(this, focusedControl, (modifiers & kKeyShift) != 0);
+        if (next) SetFocusControl(next);
     }
     return result;
 }
@@ -347,6 +398,8 @@ void CControl::SetSize(SIZE size) {
 }
 
 void CControl::Refresh() { Invalidate(); }
+
+void CControl::OnCaptureLost() {}
 
 HWND CControl::RootWindowHandle() { return nullptr; }
 

@@ -121,6 +121,10 @@ public:
     virtual void OnResize(SIZE size);                                     // 31
     virtual void SetSize(SIZE size);                                      // 32
     virtual void Refresh();                                               // 33
+    // The capture was taken away (another window, a message box) while this
+    // control held it: end the operation as a release outside would. The
+    // framework has already forgotten the capture.
+    virtual void OnCaptureLost();
 
     // Services of a root that owns an operating-system window: its handle
     // (given keyboard focus by SetFocusControl) and its notification queue.
@@ -182,6 +186,34 @@ private:
 // The framework's focused and capture controls (one each per process).
 CControl* FocusedControl();
 CControl* CaptureControl();
+
+// The control that Tab (or Shift+Tab, `backwards`) focuses after `from`: the
+// next one in a depth-first walk of the tree under `root` that takes the
+// focus, wrapping at the ends; from null (or a control outside the tree) the
+// first or last. `from` itself when it is the only one; null when none is.
+CControl* NextFocusable(CControl* root, CControl* from, bool backwards);
+
+// Takes the capture from its control without a release: the window lost it.
+// The control, if any, is returned and then hears OnCaptureLost from the
+// caller.
+CControl* ForgetCapture();
+
+// Tells whether a control was destroyed while watched: a callback may delete
+// the control that called it, which must then touch nothing of its own.
+// Watches live on the stack and nest.
+class CControlWatch {
+public:
+    explicit CControlWatch(const CControl* control);
+    ~CControlWatch();
+    CControlWatch(const CControlWatch&) = delete;
+    CControlWatch& operator=(const CControlWatch&) = delete;
+    bool Destroyed() const { return watched == nullptr; }
+
+private:
+    friend class CControl;
+    const CControl* watched;
+    CControlWatch* next;
+};
 
 // Moves the framework focus: the previous control gets OnFocus(0), the new
 // one OnFocus(1); a root with a window gets the keyboard focus.

@@ -290,6 +290,13 @@ LRESULT CALLBACK PanelWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
             win->OnMouseUp(kMouseMiddle, MouseModifiers(w), PointOf(l));
             win->DeliverNotifications();
             break;
+        case WM_CAPTURECHANGED:
+            // Releases of our own come with the capture already forgotten.
+            if (reinterpret_cast<HWND>(l) != h) win->LoseCapture();
+            break;
+        case WM_CANCELMODE:
+            win->LoseCapture();
+            break;
         case WM_MOUSEWHEEL: {
             POINT p = PointOf(l);
             ScreenToClient(h, &p);

@@ -191,6 +191,14 @@ void CWindow::DeliverNotifications() {
     if (notifications.count == 0) SwapStorage(delivering, notifications);
 }
 
+void CWindow::LoseCapture() {
+    CControl* holder = CaptureControl();
+    if (!holder || holder->Root() != this) return;
+    ForgetCapture();
+    holder->OnCaptureLost();
+    DeliverNotifications();
+}
+
 void CWindow::SetTitle(const wchar_t* text) {
     char buffer[260];
     const uint32_t bytes = Utf16ToUtf8(buffer, text ? text : L"");

@@ -46,6 +46,9 @@ public:
     // Calls every queued callback, oldest first, then empties the queue
     // (its storage stays).
     void DeliverNotifications();
+    // The native window lost the capture to another (or was told to cancel
+    // modes): the control of this tree that held it hears OnCaptureLost.
+    void LoseCapture();
     // Stores the title as UTF-8 (cut to fit 260 bytes) and, with a window,
     // sets the window text and repaints the frame.
     void SetTitle(const wchar_t* text);

@@ -13,3 +13,4 @@ orven_control_test(test_buttons "ctl_button;ctl_label" button_test.cpp label_tes
 orven_control_test(test_edit ctl_edit edit_test.cpp clipboard_test.cpp)
 orven_control_test(test_slider ctl_slider slider_test.cpp)
 orven_control_test(test_curve ctl_curve curve_test.cpp timeline_test.cpp)
+orven_control_test(test_capture "ctl_slider;ctl_scroll;ctl_button;ctl_splitter;ctl_curve;ctl_list" capture_test.cpp)
