@@ -8,6 +8,21 @@ namespace {
 const uint32_t kColorButtonFace = 0;        // scheme entry of the face's base colour
 const uint32_t kCaptionColour = 0xFFFFFFFF;   // whatever the scheme
 
+// Every other pixel of a rectangle kButtonFocusInset inside `box`.
+void DrawFocusMark(IPainter* painter, RECT box) {
+    const int32_t left = box.left + kButtonFocusInset, top = box.top + kButtonFocusInset;
+    const int32_t right = box.right - 1 - kButtonFocusInset, bottom = box.bottom - 1 - kButtonFocusInset;
+    if (right <= left || bottom <= top) return;
+    for (int32_t x = left; x <= right; x += 2) {
+        painter->DrawPixel(x, top, kCaptionColour);
+        painter->DrawPixel(x, bottom, kCaptionColour);
+    }
+    for (int32_t y = top + 2; y < bottom; y += 2) {
+        painter->DrawPixel(left, y, kCaptionColour);
+        painter->DrawPixel(right, y, kCaptionColour);
+    }
+}
+
 int32_t CentredStart(int32_t extent, int32_t content) {
     return content > extent ? 0 : (extent - content) / 2;
 }
@@ -38,14 +53,22 @@ void IButton::CButton::ShowPressed(uint32_t state) {
     Invalidate();
 }
 
+int IButton::CButton::CanFocus() { return 1; }
+
+void IButton::CButton::OnFocus(int) { Invalidate(); }
+
+void IButton::CButton::OnCaptureLost() {
+    if (Pressed) ShowPressed(0);
+}
+
 int IButton::CButton::OnKeyDown(int32_t key, uint32_t) {
-    if (key != KeySpace) return 0;
+    if (key != KeySpace && key != KeyEnter) return 0;
     ShowPressed(1);
     return 1;
 }
 
 int IButton::CButton::OnKeyUp(int32_t key, uint32_t) {
-    if (key != KeySpace) return 0;
+    if (key != KeySpace && key != KeyEnter) return 0;
     if (Pressed) {
         ShowPressed(0);
         Notify(1);
@@ -80,6 +103,7 @@ void IButton::CButton::OnPaint(IPainter* painter) {
     if (Face) painter->DrawBitmap(RECT{0, 0, width, height}, Face);
     const SIZE text = {painter->TextWidth(Text.items), painter->TextHeight(Text.items)};
     painter->DrawText(Text.items, ButtonCaptionOrigin(size, text), kCaptionColour);
+    if (FocusedControl() == this) DrawFocusMark(painter, RECT{0, 0, width, height});
 }
 
 void IButton::CButton::OnSchemeChanged() {

@@ -7,11 +7,14 @@
 //   move, in or out            -> nothing (the look stays pressed)
 //   left release, Pressed 1    -> capture off, Notify(1) when inside, Pressed 0
 //   left release, Pressed 0    -> capture off if held, nothing else
-//   Space down (focused)       -> Pressed 1, face dropped, handled
-//   Space up, Pressed 1        -> Pressed 0, face dropped, Notify(1), handled
-//   Space up, Pressed 0        -> handled, nothing else
+//   Space or Enter down        -> Pressed 1, face dropped, handled
+//   Space or Enter up, Pressed 1 -> Pressed 0, face dropped, Notify(1), handled
+//   Space or Enter up, Pressed 0 -> handled, nothing else
 //   other keys                 -> not handled (0)
+//   capture lost, Pressed 1    -> Pressed 0, no click (a release outside)
 //   resize, scheme change      -> face dropped
+// The button takes the focus (a press or Tab); while it has it a dotted
+// rectangle kButtonFocusInset pixels inside its edge marks it.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +31,8 @@ POINT ButtonCaptionOrigin(SIZE box, SIZE text);
 // True when `point` (button coordinates) lies in a w x h button.
 bool InsideButton(POINT point, int32_t w, int32_t h);
 
+const int32_t kButtonFocusInset = 2;
+
 class IButton {
 public:
     class CButton : public CControl {
@@ -36,6 +41,9 @@ public:
         explicit CButton(const wchar_t* text);
         ~CButton() override;
 
+        int CanFocus() override;
+        void OnFocus(int gained) override;
+        void OnCaptureLost() override;
         int OnKeyDown(int32_t key, uint32_t modifiers) override;
         int OnKeyUp(int32_t key, uint32_t modifiers) override;
         void OnDoubleClick(int32_t button, uint32_t modifiers, POINT point) override;

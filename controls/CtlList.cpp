@@ -70,15 +70,23 @@ int32_t ListScrollIntoView(int32_t selected, int32_t scrollY, int32_t height) {
     return scrollY;
 }
 
+int32_t ListWheelScroll(int32_t scrollY, int32_t delta, int32_t height, uint32_t rowCount) {
+    const int64_t moved = int64_t(scrollY) - int64_t(delta) * 3 * kListRowHeight / 120;
+    const int64_t last = int64_t(kListRowHeight) * rowCount - (int64_t(height) - 4);
+    if (moved > last) return int32_t(last > 0 ? last : 0);
+    return moved < 0 ? 0 : int32_t(moved);
+}
+
 namespace {
 
 // The list's scroll bar repaints the list whenever it moves.
 class CListScrollBar : public CScrollBar {
 public:
     explicit CListScrollBar(int32_t* bound) : CScrollBar(bound) {}
+    // The rows repaint before the owner hears: it may delete the list.
     void NotifyNow(int32_t value) override {
-        CScrollBar::NotifyNow(value);
         if (parent) parent->Invalidate();
+        CScrollBar::NotifyNow(value);
     }
 };
 
@@ -133,11 +141,16 @@ void IList::CList::SelectRow(int64_t row) {
     Selected = int32_t(row);
     if (Bound) *Bound = int32_t(Order[uint32_t(row)]);
     Notify(1);
+    ShowSelected();
+    Invalidate();
+}
+
+void IList::CList::ShowSelected() {
+    if (Selected < 0) return;
     const int32_t scroll = ListScrollIntoView(Selected, ScrollY, height);
-    if (scroll != ScrollY) {
-        ScrollY = scroll;
-        ScrollBar->Refresh();
-    }
+    if (scroll == ScrollY) return;
+    ScrollY = scroll;
+    ScrollBar->Refresh();
     Invalidate();
 }
 
@@ -156,6 +169,8 @@ void IList::CList::OnMouseDown(int32_t button, uint32_t modifiers, POINT point) 
         CControl::OnMouseDown(button, modifiers, point);
         return;
     }
+    // The focus first: an edit that loses it queues its commit ahead of ours.
+    SetFocusControl(this);
     const int32_t row = ListRowAt(ScrollY, point.y, Rows.count);
     if (row >= 0) {
         Selected = row;
@@ -163,7 +178,14 @@ void IList::CList::OnMouseDown(int32_t button, uint32_t modifiers, POINT point) 
         Notify(1);
         Invalidate();
     }
-    SetFocusControl(this);
+}
+
+void IList::CList::OnMouseWheel(int32_t delta, uint32_t, POINT) {
+    const int32_t scroll = ListWheelScroll(ScrollY, delta, height, Rows.count);
+    if (scroll == ScrollY) return;
+    ScrollY = scroll;
+    ScrollBar->Refresh();
+    Invalidate();
 }
 
 void IList::CList::OnMouseMove(uint32_t modifiers, POINT point) {

@@ -10,6 +10,9 @@
 //                                 differs: Notify(1), scroll it into view; handled
 //   Up with no selected row    -> the last row
 //   Escape                     -> the list gives up the focus; not handled
+//   wheel                      -> three rows per notch, held to the rows
+// A press takes the focus before it notifies, so that an edit losing the
+// focus commits its text before the owner hears of the row.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +49,10 @@ bool ListKeyTarget(int32_t key, int32_t selected, uint32_t rowCount, int32_t hei
 // The scroll offset that shows row `selected` of a list `height` high.
 int32_t ListScrollIntoView(int32_t selected, int32_t scrollY, int32_t height);
 
+// The scroll offset after a wheel turn of `delta` (120 a notch, forward
+// scrolls up): three rows a notch, held between 0 and the last full page.
+int32_t ListWheelScroll(int32_t scrollY, int32_t delta, int32_t height, uint32_t rowCount);
+
 class IList {
 public:
     class CList : public CControl {
@@ -58,6 +65,7 @@ public:
         int OnKeyDown(int32_t key, uint32_t modifiers) override;
         void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
         void OnMouseMove(uint32_t modifiers, POINT point) override;
+        void OnMouseWheel(int32_t delta, uint32_t modifiers, POINT point) override;
         void OnPaint(IPainter* painter) override;
         void OnResize(SIZE size) override;
         void Refresh() override;
@@ -67,6 +75,8 @@ public:
         int32_t RowOfItem(int32_t item) const;
         // Selects a row (and scrolls it into view) when it exists and differs.
         void SelectRow(int64_t row);
+        // Scrolls the selected row into view.
+        void ShowSelected();
 
         // Fields, in order.
         uint32_t Flags;

@@ -145,15 +145,22 @@ protected:
         UpdateWindow(GetWindowHandle(panel));
         return ReadBack(panel->painter->GetHDC(), panel->painter->Width(), panel->painter->Height());
     }
-    // The button's pixels against the face the renderer gives.
+    // The button's pixels against the face the renderer gives, with the
+    // focus mark's white dots while it has the focus.
     void ExpectFace(bool pressed) {
         const Pixels p = Painted();
         const int w = button->width, h = button->height;
         const std::vector<uint32_t> face = Face(w, h, pressed, (*currentScheme)[0], (*currentScheme)[8]);
+        const bool focused = FocusedControl() == button;
+        const int l = kButtonFocusInset, t = kButtonFocusInset, r = w - 1 - l, b = h - 1 - t;
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                ASSERT_EQ(face[size_t(y) * w + x] & 0xFFFFFF, p.at(button->x + x, button->y + y))
+            for (int x = 0; x < w; ++x) {
+                const bool dot = ((y == t || y == b) && x >= l && x <= r && (x - l) % 2 == 0) ||
+                                 ((x == l || x == r) && y > t && y < b && (y - t) % 2 == 0);
+                ASSERT_EQ(focused && dot ? 0xFFFFFFu : face[size_t(y) * w + x] & 0xFFFFFF,
+                          p.at(button->x + x, button->y + y))
                     << x << "," << y;
+            }
     }
     static CPanel* panel;
     CButton* button = nullptr;
@@ -215,16 +222,21 @@ TEST_F(ButtonWindow, SpacePressesOnDownAndClicksOnUp) {
     EXPECT_TRUE(button->Pressed && events.empty());
     Send(WM_KEYUP, VK_SPACE, 0, 0);
     EXPECT_EQ(std::vector<std::string>{"3 play 1"}, events);
-    // Other keys pass; a key up without its press clicks nothing.
-    EXPECT_EQ(0, button->OnKeyDown(KeyEnter, 0));
+    // Enter does as Space; other keys pass; a key up without its press
+    // clicks nothing.
+    Send(WM_KEYDOWN, VK_RETURN, 0, 0);
+    EXPECT_TRUE(button->Pressed && events.size() == 1);
+    Send(WM_KEYUP, VK_RETURN, 0, 0);
+    EXPECT_EQ(2u, events.size());
+    EXPECT_EQ(0, button->OnKeyDown(KeyHome, 0));
     Send(WM_KEYUP, VK_SPACE, 0, 0);
-    EXPECT_TRUE(!button->Pressed && events.size() == 1);
+    EXPECT_TRUE(!button->Pressed && events.size() == 2);
 
     // Space lets go of a mouse press: the capture still goes at the release.
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
     Send(WM_KEYUP, VK_SPACE, 0, 0);
     Send(WM_LBUTTONUP, 0, 20, 20);
-    EXPECT_TRUE(events.size() == 2 && !CaptureControl());
+    EXPECT_TRUE(events.size() == 3 && !CaptureControl());
 }
 
 TEST_F(ButtonWindow, FivePixelsHighShowsOnlyTheCaption) {

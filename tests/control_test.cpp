@@ -20,7 +20,6 @@ std::vector<std::string> events;
 struct Probe : CControl {
     int focusable = 0;
     int consumeKeys = 0;
-    int ignoreKeys = 0;   // answers 0 without the default, as an edit does for Tab
     bool quiet = false;
     std::string tag;
 
@@ -58,7 +57,6 @@ struct Probe : CControl {
             events.push_back(tag + " key " + std::to_string(key));
             return 1;
         }
-        if (ignoreKeys) return 0;
         return CControl::OnKeyDown(key, mods);
     }
     int OnChar(int32_t key, uint32_t mods) override {
@@ -313,31 +311,13 @@ TEST_F(ControlTest, CaptureTakesEveryEventInItsOwnCoordinates) {
     EXPECT_EQ(nullptr, CaptureControl());
 }
 
-TEST_F(ControlTest, TabStopsAtTheEndsOfTheSiblings) {
+TEST_F(ControlTest, AControlThatConsumesTabKeepsIt) {
     NewRoot(100, 100);
     Probe* a = Make("a", root);
     a->focusable = 1;
-    Probe* plain = Make("plain", root);
     Probe* b = Make("b", root);
     b->focusable = 1;
-    Probe* c = Make("c", root);
-    c->focusable = 1;
-    (void)plain;
-
-    EXPECT_EQ(0, root->OnKeyDown(KeyTab, 0));   // nothing focused
-    SetFocusControl(a);
-    EXPECT_EQ(a, FocusedControl());
-    // a runs the default itself and moves to b; the root then moves on from b.
-    EXPECT_EQ(0, root->OnKeyDown(KeyTab, 0));
-    EXPECT_EQ(c, FocusedControl());
-    events.clear();
-    EXPECT_EQ(0, root->OnKeyDown(KeyTab, 0));   // last: stays
-    EXPECT_EQ(c, FocusedControl());
-    EXPECT_TRUE(events.empty());
-    EXPECT_EQ(0, root->OnKeyDown(KeyTab, kKeyShift));
-    EXPECT_EQ(a, FocusedControl());   // back over b, skipping the plain control
-    EXPECT_EQ(0, root->OnKeyDown(KeyTab, kKeyShift));   // first: stays
-    EXPECT_EQ(a, FocusedControl());
+    (void)a;
 
     // A control that consumes its keys keeps Tab to itself.
     b->consumeKeys = 1;
@@ -353,25 +333,33 @@ TEST_F(ControlTest, TabStopsAtTheEndsOfTheSiblings) {
     EXPECT_EQ(0, root->OnKeyUp(KeyEnter, 0));
 }
 
-TEST_F(ControlTest, TabWalksStopAtTheFirstFocusableSibling) {
+// Only the root walks, one control per Tab, through the whole tree, wrapping.
+TEST_F(ControlTest, TabWalksTheTreeAndWraps) {
     NewRoot(100, 100);
-    Probe* p[4] = {Make("p0", root), Make("p1", root), Make("p2", root), Make("p3", root)};
-    for (Probe* c : p) c->focusable = 1;
-    // The focused control and then the root each walk one focusable sibling.
-    SetFocusControl(p[0]);
+    Probe* a = Make("a", root);
+    Probe* box = Make("box", root);   // takes no focus, holds two that do
+    Probe* b = Make("b", box);
+    Probe* c = Make("c", box);
+    Probe* d = Make("d", root);
+    for (Probe* p : {a, b, c, d}) p->focusable = 1;
+    const struct {
+        Probe* from;
+        uint32_t modifiers;
+        Probe* to;
+    } rows[] = {{a, 0, b}, {b, 0, c}, {c, 0, d}, {d, 0, a}, {a, kKeyShift, d}, {d, kKeyShift, c},
+                {b, kKeyShift, a}, {nullptr, 0, a}, {nullptr, kKeyShift, d}};
+    for (const auto& row : rows) {
+        SetFocusControl(row.from);
+        root->OnKeyDown(KeyTab, row.modifiers);
+        EXPECT_EQ(row.to, FocusedControl()) << (row.from ? row.from->tag : "none") << " " << row.modifiers;
+    }
+    // The only focusable control keeps the focus; with none, nothing moves.
+    for (Probe* p : {a, b, c}) p->focusable = 0;
+    SetFocusControl(d);
     root->OnKeyDown(KeyTab, 0);
-    EXPECT_EQ(p[2], FocusedControl());
-    SetFocusControl(p[3]);
-    root->OnKeyDown(KeyTab, kKeyShift);
-    EXPECT_EQ(p[1], FocusedControl());
-    // A control that answers 0 without walking: only the root walks.
-    for (Probe* c : p) c->ignoreKeys = 1;
-    SetFocusControl(p[0]);
-    root->OnKeyDown(KeyTab, 0);
-    EXPECT_EQ(p[1], FocusedControl());
-    SetFocusControl(p[3]);
-    root->OnKeyDown(KeyTab, kKeyShift);
-    EXPECT_EQ(p[2], FocusedControl());
+    EXPECT_EQ(d, FocusedControl());
+    d->focusable = 0;
+    EXPECT_EQ(nullptr, NextFocusable(root, d, false));
 }
 
 TEST_F(ControlTest, FocusMovesWithCallsAndLeavesSilentlyOnDestruction) {
