@@ -19,8 +19,15 @@ double EnvelopeGain(double t) {
     return 0;
 }
 
+namespace {
+
+// (Sustain + Release) x rate: the length in samples before rounding up.
+double EnvelopeLength() { return (double(envelopeParams[1]) + double(envelopeParams[2])) * kEnvelopeRate; }
+
+}  // namespace
+
 bool EnvelopeSampleCount(uint32_t limit, uint32_t& n) {
-    const double x = (double(envelopeParams[1]) + double(envelopeParams[2])) * kEnvelopeRate;
+    const double x = EnvelopeLength();
     if (std::isnan(x)) return false;
     if (x <= 0) {
         n = 0;
@@ -29,6 +36,28 @@ bool EnvelopeSampleCount(uint32_t limit, uint32_t& n) {
     if (x >= limit) return false;
     n = uint32_t(std::ceil(x));
     return true;
+}
+
+const char* EnvelopeSaveRefusal() {
+    const double x = EnvelopeLength();
+    if (std::isnan(x)) return "The envelope gives no sound: Sustain + Release is not a number.";
+    if (x <= 0) return "The envelope gives no sound: Sustain + Release must be above 0 seconds.";
+    if (x >= kEnvelopeSampleLimit)
+        return "The envelope is too long to render: Sustain + Release must stay under 95 seconds.";
+    return nullptr;
+}
+
+const char* EnvelopeCountText(float seconds, uint32_t slot) {
+    static char texts[3][48];
+    char* text = texts[slot % 3];
+    const double c = std::floor(double(seconds) * kEnvelopeRate);
+    if (std::isnan(c))
+        FormatText(text, sizeof texts[0], "nan");
+    else if (std::isinf(c))
+        FormatText(text, sizeof texts[0], c < 0 ? "-inf" : "inf");
+    else
+        FormatText(text, sizeof texts[0], "%.0f", c);
+    return text;
 }
 
 bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLengthOut) {
@@ -86,15 +115,16 @@ void PlayEnvelope(uint32_t cue) {
 
 void SaveEnvelope(uint32_t cue) {
     StopSound();
-    uint32_t loopStart = 0, loopLength = 0;
-    if (!RenderEnvelopeImage(cue, &loopStart, &loopLength)) return;
-    uint32_t counts[3];
-    for (int p = 0; p < 3; ++p) {
-        // Negative counts print as their unsigned 32-bit form; counts that
-        // are not numbers or lie far outside 32 bits print as 0.
-        const double c = std::floor(double(envelopeParams[p]) * kEnvelopeRate);
-        counts[p] = c > -9.0e15 && c < 9.0e15 ? uint32_t(uint64_t(int64_t(c))) : 0;
+    if (const char* refusal = EnvelopeSaveRefusal()) {
+        ShowError(SaveOwnerWindow(), "Error", "%s", refusal);
+        return;
     }
-    SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%u-%u-%u).wav", saveFolder, SelectedInstrumentFileName(), cue,
-                            loopStart, loopLength, counts[0], counts[1], counts[2]));
+    uint32_t loopStart = 0, loopLength = 0;
+    if (!RenderEnvelopeImage(cue, &loopStart, &loopLength)) {
+        ShowError(SaveOwnerWindow(), "Error", kNoWaveData, cue);
+        return;
+    }
+    SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%S-%S-%S).wav", saveFolder, SelectedInstrumentFileName(), cue,
+                            loopStart, loopLength, EnvelopeCountText(envelopeParams[0], 0),
+                            EnvelopeCountText(envelopeParams[1], 1), EnvelopeCountText(envelopeParams[2], 2)));
 }

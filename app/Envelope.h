@@ -19,6 +19,15 @@ double EnvelopeGain(double t);
 // number or reaches `limit` samples.
 bool EnvelopeSampleCount(uint32_t limit, uint32_t& n);
 
+// Why the current values give nothing to save (no samples, a length that is
+// not a number or reaches kEnvelopeSampleLimit), or null when they do.
+const char* EnvelopeSaveRefusal();
+
+// A parameter as the save name prints it: value x rate rounded down, in
+// decimal with its sign ("inf", "-inf" or "nan" when not finite). Valid
+// until the next call with the same `slot` (0 to 2).
+const char* EnvelopeCountText(float seconds, uint32_t slot);
+
 // The source sample index for output index i of a wave looped at
 // [loopStart, loopStart + loopLength).
 inline uint64_t EnvelopeSourceIndex(uint64_t i, uint64_t loopStart, uint64_t loopLength) {
@@ -32,4 +41,6 @@ inline uint64_t EnvelopeSourceIndex(uint64_t i, uint64_t loopStart, uint64_t loo
 bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStart = nullptr, uint32_t* loopLength = nullptr);
 
 void PlayEnvelope(uint32_t cue);
+// Refused with a message box (and nothing written) when the values or the
+// wave give nothing to save.
 void SaveEnvelope(uint32_t cue);

@@ -14,24 +14,15 @@ wchar_t saveFolder[260];
 void (*RebuildInfoPanelHook)() = nullptr;
 HWND (*OwnerWindowHook)() = nullptr;
 
+const char kNoWaveData[] = "The wave of cue %u holds no sound data to save.";
+
+HWND SaveOwnerWindow() { return OwnerWindowHook ? OwnerWindowHook() : nullptr; }
+
 namespace {
 wchar_t chosenPath[260];
 
-HWND OwnerWindow() { return OwnerWindowHook ? OwnerWindowHook() : nullptr; }
-
 void RebuildInfoPanel() {
     if (RebuildInfoPanelHook) RebuildInfoPanelHook();
-}
-
-// The narrow form of a path, or null when a unit has none in the code page
-// the file functions use: opening a different file than the one chosen must
-// not happen.
-const char* NarrowPath(const wchar_t* path) {
-    const char* narrow = TempText("%S", path);
-    wchar_t back[kPathUnits];
-    int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, narrow, -1, back, kPathUnits);
-    if (n <= 0 || std::wcscmp(back, path) != 0) return nullptr;
-    return narrow;
 }
 
 // The path as narrow text for a message, with '?' for what the code page lacks.
@@ -41,14 +32,15 @@ const char* DisplayPath(const wchar_t* path) {
     return narrow;
 }
 
-bool WriteImage(const char* narrowPath) {
-    FILE* file = narrowPath ? std::fopen(narrowPath, "wb") : nullptr;
+}  // namespace
+
+bool WriteWaveImageFile(const wchar_t* path) {
+    FILE* file = _wfopen(path, L"wb");
     if (!file) return false;
     const size_t written = WaveImage.count ? std::fwrite(WaveImage.items, 1, WaveImage.count, file) : 0;
     const bool closed = std::fclose(file) == 0;
     return written == WaveImage.count && closed;
 }
-}  // namespace
 
 void ReserveWaveImage() { WaveImage.Grow(kWaveImageReserve, kWaveImageReserve); }
 
@@ -92,7 +84,10 @@ void PlayRaw(uint32_t cue) {
 
 void SaveRaw(uint32_t cue) {
     StopSound();
-    if (!BuildRawImage(cue)) return;
+    if (!BuildRawImage(cue)) {
+        ShowError(SaveOwnerWindow(), "Error", kNoWaveData, cue);
+        return;
+    }
     SaveWaveImage(TempTextW(L"%s%S (%u).wav", saveFolder, SelectedInstrumentFileName(), cue));
 }
 
@@ -121,13 +116,13 @@ void ShowError(HWND owner, const char* caption, const char* format, ...) {
 }
 
 void SaveWaveImage(const wchar_t* proposed) {
-    HWND owner = OwnerWindow();
+    HWND owner = SaveOwnerWindow();
     const wchar_t* path = ChooseSaveFile(proposed, owner);
     if (!path) {
         RebuildInfoPanel();
         return;
     }
-    if (!WriteImage(NarrowPath(path))) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
+    if (!WriteWaveImageFile(path)) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
     if (owner) InvalidateRect(owner, nullptr, FALSE);
     RebuildInfoPanel();
     PathDirectory(saveFolder, path);

@@ -22,6 +22,11 @@ extern wchar_t saveFolder[260];
 // Filled in by the information panel and the main window; null until then.
 extern void (*RebuildInfoPanelHook)();
 extern HWND (*OwnerWindowHook)();
+// The owner of the save dialog and of error boxes (null without a window).
+HWND SaveOwnerWindow();
+
+// The message for a wave that holds no sound data (format: the cue index).
+extern const char kNoWaveData[];
 
 // Sets the count to the reserve so that the storage exists before any build.
 void ReserveWaveImage();
@@ -41,6 +46,7 @@ void PlayWaveImage();
 bool BuildRawImage(uint32_t cue);
 
 void PlayRaw(uint32_t cue);
+// A wave without a whole 'data' chunk is refused with a message box.
 void SaveRaw(uint32_t cue);
 
 // The save dialog: the chosen path (valid until the next call) or null.
@@ -52,6 +58,11 @@ void ShowError(HWND owner, const char* caption, const char* format, ...);
 // Asks for a file under `proposed` and writes WaveImage to it, reporting a
 // failure; then repaints, rebuilds the panel and remembers the folder.
 void SaveWaveImage(const wchar_t* proposed);
+
+// Writes WaveImage whole to the file at `path` (UTF-16, any characters),
+// replacing it: false when it cannot be created, or when the write or the
+// close fails (a full disk).
+bool WriteWaveImageFile(const wchar_t* path);
 
 // A name as a file name Windows accepts: the characters it forbids (\ / : * ?
 // " < > | and control characters) become '_'; cut to fit 256 bytes. Valid
