@@ -59,6 +59,10 @@ float ParseEnvelopeText(const wchar_t* text) {
 void BuildInfoPanel(CPanel* panel, int32_t instrument) {
     if (!panel) return;
     builtPanel = panel;
+    // A control of the panel that has the focus hands it to its successor.
+    char focused[32] = "";
+    if (CControl* f = FocusedControl(); f && f->name && FindControl(panel, f->name) == f)
+        FormatText(focused, sizeof focused, "%s", f->name);
     if (envelopeCurve) {
         const float view[5] = {envelopeCurve->OriginX, envelopeCurve->ViewBottom, envelopeCurve->ViewTop,
                                envelopeCurve->ZoomX, envelopeCurve->ValueScale};
@@ -125,6 +129,7 @@ void BuildInfoPanel(CPanel* panel, int32_t instrument) {
     curve->ZoomX = curveView[3];
     curve->ValueScale = curveView[4];
     curve->Invalidate();
+    if (CControl* successor = focused[0] ? FindControl(panel, focused) : nullptr) SetFocusControl(successor);
 }
 
 void ReleaseEnvelopeCurve() {

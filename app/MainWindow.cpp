@@ -24,11 +24,12 @@ CPanel* MainWindowPanel() { return mainWindow; }
 CPanel* InfoPanel() { return infoWindow; }
 
 void OnInstrumentSelected(uint32_t, const char*, int32_t) {
+    // Whatever the new instrument holds, the previous sound ends here.
+    StopSound();
     RebuildInfoPanel();
     uint32_t cue;
     if (selectedInstrument < 0 || uint32_t(selectedInstrument) >= instruments.count) return;
     if (!RegionCue(instruments[uint32_t(selectedInstrument)], 0, cue)) return;
-    StopSound();
     if (RenderEnvelopeImage(cue)) PlayWaveImage();
 }
 
@@ -55,6 +56,9 @@ void ComposeMainWindow() {
     infoPanel = infoWindow;
     // The first instrument read is shown; nothing plays at start-up.
     BuildInfoPanel(infoWindow, selectedInstrument);
+    // The keyboard starts in the list, at the selected row.
+    list->ShowSelected();
+    SetFocusControl(list);
 }
 
 void RunMainWindow() {
