@@ -15,6 +15,15 @@ if(ORVEN_SOUNDSET_UNIX)
   set_tests_properties(program_list PROPERTIES TIMEOUT 180)
 endif()
 
+# The real program from the keyboard, with typed values, refused saves and a
+# close during a long sound.
+if(ORVEN_SOUNDSET_UNIX)
+  add_test(NAME program_keyboard
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_keyboard.sh ${ORVEN_WINE}
+            $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
+  set_tests_properties(program_keyboard PROPERTIES TIMEOUT 180)
+endif()
+
 # A damaged sound set in the real program.
 add_executable(damaged_set program/damaged_set.cpp dls_builder.cpp)
 target_compile_options(damaged_set PRIVATE ${ORVEN_WARNINGS})

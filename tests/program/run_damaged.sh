@@ -19,12 +19,12 @@ cp "$work/damaged.dls" "$installed"
 program_start "$wine" "$program"
 cx=$((X + 8)) cy=$((Y + 40))
 click() { xdotool mousemove $((cx + $1)) $((cy + $2)) click 1; sleep 0.3; }
-# Cancels a save dialog if one opened.
+# Cancels a save dialog, or answers an error box, if one opened.
 cancel_dialog() {
     sleep 1
     local dialog
-    dialog=$(xdotool search --onlyvisible --name '^Save\.\.\.$' 2>/dev/null | head -n 1) || true
-    [ -n "$dialog" ] && xdotool key Escape && sleep 0.5
+    dialog=$(xdotool search --onlyvisible --name '^(Save\.\.\.|Error)$' 2>/dev/null | head -n 1) || true
+    [ -n "$dialog" ] && xdotool windowfocus --sync "$dialog" key Escape && sleep 0.5
     return 0
 }
 for row in 0 1 2 3 4 5; do
