@@ -368,6 +368,8 @@ void IEdit::CEdit::OnMouseUp(int32_t, uint32_t, POINT) {
     SetCapture(0);
 }
 
+void IEdit::CEdit::OnCaptureLost() { Selecting = 0; }
+
 void IEdit::CEdit::OnDoubleClick(int32_t, uint32_t, POINT) {
     TakeFocusByClick();
     Anchor = 0;

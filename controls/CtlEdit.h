@@ -20,6 +20,7 @@
 //   mouse down       focus without select-all, capture, caret to the point, no selection
 //   mouse move       while the button is held: caret to the point (the selection grows)
 //   mouse up         capture released
+//   capture lost     the selection stops following the pointer
 //   double click     focus without select-all, everything selected
 //   focus gained     caret shown at (2, 2); select all unless by a click
 //   focus lost       caret destroyed, selection dropped; Notify(1) when modified
@@ -112,6 +113,7 @@ public:
         void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
         void OnMouseMove(uint32_t modifiers, POINT point) override;
         void OnMouseUp(int32_t button, uint32_t modifiers, POINT point) override;
+        void OnCaptureLost() override;
         void OnPaint(IPainter* painter) override;
         // The caller changed the buffer: the analysis goes, a caret past the
         // text moves to its end (with kEditCaretAtEnd) or to 0.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The instrument list and the information panel in the real program: a
-# screenshot shows the list beside the panel; a click on a row, Down, End and
+# screenshot shows the list beside the panel, its first row read selected and
+# in view; the wheel scrolls it to its top; a click on a row, Down, End and
 # Home each select a row and play its first wave through the envelope
 # (recorded from a PulseAudio null sink and compared with the images the test
 # renders); End and Home scroll the list; nothing plays at start-up. Then the
@@ -69,13 +70,21 @@ labels=$(convert "$work/start.ppm" -crop "456x12+134+2" +repage -fx 'abs(r-0x1E/
     fail "the splitter's bar is not all 282828: $(region_colours start 124 0 8 480)"
 text=$(convert "$work/start.ppm" -crop "100x470+2+2" +repage -fx 'r>0.5' -format '%[fx:round(mean*w*h)]' info:)
 [ "$text" -gt 2000 ] && pass "the list shows text ($text light pixels)" || fail "the list shows no text ($text light pixels)"
-# The first instrument read is selected at start, wherever the sorted list
-# shows it (out of view when it lies below the visible rows).
+# The first instrument read is selected at start and scrolled into view
+# (at the bottom when it lies below the first page).
 read -r top bottom < <(band start)
-want=$((12 * first + 2))
-[ $((want + 12)) -gt $((list_h - 2)) ] && want=
-[ "${top:-}" = "$want" ] && pass "the first instrument read (row $first) is selected at start" ||
-    fail "the selection at start is at rows ${top:-none}-${bottom:-none}, not at row $first"
+scroll=$((12 * first + 12 - (list_h - 4)))
+[ "$scroll" -lt 0 ] && scroll=0
+want=$((12 * first + 2 - scroll))
+[ "${top:-}" = "$want" ] && pass "the first instrument read (row $first) is selected and in view at start" ||
+    fail "the selection at start is at rows ${top:-none}-${bottom:-none}, not at $want (row $first)"
+
+# The wheel scrolls the list back to its top without choosing a row.
+xdotool mousemove $((cx + 40)) $((cy + 200)) click --repeat $(((scroll + 35) / 36 + 2)) 4
+shoot top
+read -r top bottom < <(band top)
+[ "${top:-none}" = none ] || [ "$scroll" -eq 0 ] && pass "the wheel scrolled the list to its top" ||
+    fail "after the wheel the selection is at rows ${top:-none}-${bottom:-none}"
 
 sleep 1
 xdotool mousemove $((cx + 40)) $((cy + 2 + 12 * 1 + 6)) click 1
