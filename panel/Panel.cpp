@@ -210,6 +210,11 @@ POINT PointOf(LPARAM l) {
 
 }  // namespace
 
+namespace {
+// The panel's handling of one message of its window.
+LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l);
+}  // namespace
+
 LRESULT CALLBACK PanelWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     const int32_t slot = int32_t(GetWindowLongA(h, GWLP_USERDATA));
     CWindowEntry* entry = WindowEntry(slot);
@@ -231,87 +236,100 @@ LRESULT CALLBACK PanelWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     // Only a window whose entry holds both its object and this handle is
     // served; anything earlier or later goes to the default procedure.
     CWindow* win = (entry && entry->handle == h) ? entry->window : nullptr;
-    if (win) {
-        switch (m) {
-        case WM_SIZE:
-            if (!IsIconic(h)) win->SetSize(SIZE{LONG(int16_t(LOWORD(l))), LONG(int16_t(HIWORD(l)))});
-            break;
-        case WM_PAINT:
-            win->PaintWindow();
-            break;
-        case WM_KEYDOWN:
-            win->OnKeyDown(TranslateVirtualKey(uint32_t(w)), KeyModifiers());
+    if (!win) return DefWindowProcA(h, m, w, l);
+    win->BeginMessage();
+    const LRESULT result = HandleMessage(win, h, m, w, l);
+    // The window may be gone (or its slot reused) once the message is handled.
+    CWindowEntry* after = WindowEntry(slot);
+    if (after && after->window == win) win->EndMessage();
+    return result;
+}
+
+namespace {
+
+LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l) {
+    switch (m) {
+    case WM_SIZE:
+        if (!IsIconic(h)) win->SetSize(SIZE{LONG(int16_t(LOWORD(l))), LONG(int16_t(HIWORD(l)))});
+        break;
+    case WM_PAINT:
+        win->PaintWindow();
+        break;
+    case WM_KEYDOWN:
+        win->OnKeyDown(TranslateVirtualKey(uint32_t(w)), KeyModifiers());
+        win->DeliverNotifications();
+        break;
+    case WM_KEYUP:
+        win->OnKeyUp(TranslateVirtualKey(uint32_t(w)), KeyModifiers());
+        win->DeliverNotifications();
+        break;
+    case WM_CHAR: {
+        const int32_t code = TranslateCharCode(uint32_t(w));
+        if (code >= 0) win->OnChar(code, KeyModifiers());
+        win->DeliverNotifications();
+        break;
+    }
+    case WM_SYSCOMMAND:
+        if ((w & 0xFFF0) == SC_KEYMENU && l == 13) {
+            win->OnKeyDown(KeyEnter, kKeyAlt);
             win->DeliverNotifications();
-            break;
-        case WM_KEYUP:
-            win->OnKeyUp(TranslateVirtualKey(uint32_t(w)), KeyModifiers());
-            win->DeliverNotifications();
-            break;
-        case WM_CHAR: {
-            const int32_t code = TranslateCharCode(uint32_t(w));
-            if (code >= 0) win->OnChar(code, KeyModifiers());
-            win->DeliverNotifications();
-            break;
         }
-        case WM_SYSCOMMAND:
-            if ((w & 0xFFF0) == SC_KEYMENU && l == 13) {
-                win->OnKeyDown(KeyEnter, kKeyAlt);
-                win->DeliverNotifications();
-            }
-            break;
-        case WM_MOUSEMOVE:
-            win->OnMouseMove(MouseModifiers(w), PointOf(l));
-            break;
-        case WM_LBUTTONDOWN:
-            win->OnMouseDown(kMouseLeft, MouseModifiers(w), PointOf(l));
-            win->DeliverNotifications();
-            break;
-        case WM_LBUTTONUP:
-            win->OnMouseUp(kMouseLeft, MouseModifiers(w), PointOf(l));
-            win->DeliverNotifications();
-            break;
-        case WM_LBUTTONDBLCLK:
-            win->OnDoubleClick(kMouseLeft, MouseModifiers(w), PointOf(l));
-            win->DeliverNotifications();
-            break;
-        case WM_RBUTTONDOWN:
-            win->OnMouseDown(kMouseRight, MouseModifiers(w), PointOf(l));
-            win->DeliverNotifications();
-            break;
-        case WM_RBUTTONUP:
-            win->OnMouseUp(kMouseRight, MouseModifiers(w), PointOf(l));
-            win->DeliverNotifications();
-            break;
-        case WM_MBUTTONDOWN:
-            win->OnMouseDown(kMouseMiddle, MouseModifiers(w), PointOf(l));
-            win->DeliverNotifications();
-            break;
-        case WM_MBUTTONUP:
-            win->OnMouseUp(kMouseMiddle, MouseModifiers(w), PointOf(l));
-            win->DeliverNotifications();
-            break;
-        case WM_CAPTURECHANGED:
-            // Releases of our own come with the capture already forgotten.
-            if (reinterpret_cast<HWND>(l) != h) win->LoseCapture();
-            break;
-        case WM_CANCELMODE:
-            win->LoseCapture();
-            break;
-        case WM_MOUSEWHEEL: {
-            POINT p = PointOf(l);
-            ScreenToClient(h, &p);
-            win->OnMouseWheel(int32_t(int16_t(HIWORD(w))), MouseModifiers(LOWORD(w)), p);
-            break;
-        }
-        case WM_SIZING: {
-            RECT z = {0, 0, 0, 0};
-            SendMessageA(h, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&z));
-            ApplyMinimumSize(reinterpret_cast<RECT*>(l), z, w);
-            return TRUE;
-        }
-        default:
-            break;
-        }
+        break;
+    case WM_MOUSEMOVE:
+        win->OnMouseMove(MouseModifiers(w), PointOf(l));
+        break;
+    case WM_LBUTTONDOWN:
+        win->OnMouseDown(kMouseLeft, MouseModifiers(w), PointOf(l));
+        win->DeliverNotifications();
+        break;
+    case WM_LBUTTONUP:
+        win->OnMouseUp(kMouseLeft, MouseModifiers(w), PointOf(l));
+        win->DeliverNotifications();
+        break;
+    case WM_LBUTTONDBLCLK:
+        win->OnDoubleClick(kMouseLeft, MouseModifiers(w), PointOf(l));
+        win->DeliverNotifications();
+        break;
+    case WM_RBUTTONDOWN:
+        win->OnMouseDown(kMouseRight, MouseModifiers(w), PointOf(l));
+        win->DeliverNotifications();
+        break;
+    case WM_RBUTTONUP:
+        win->OnMouseUp(kMouseRight, MouseModifiers(w), PointOf(l));
+        win->DeliverNotifications();
+        break;
+    case WM_MBUTTONDOWN:
+        win->OnMouseDown(kMouseMiddle, MouseModifiers(w), PointOf(l));
+        win->DeliverNotifications();
+        break;
+    case WM_MBUTTONUP:
+        win->OnMouseUp(kMouseMiddle, MouseModifiers(w), PointOf(l));
+        win->DeliverNotifications();
+        break;
+    case WM_CAPTURECHANGED:
+        // Releases of our own come with the capture already forgotten.
+        if (reinterpret_cast<HWND>(l) != h) win->LoseCapture();
+        break;
+    case WM_CANCELMODE:
+        win->LoseCapture();
+        break;
+    case WM_MOUSEWHEEL: {
+        POINT p = PointOf(l);
+        ScreenToClient(h, &p);
+        win->OnMouseWheel(int32_t(int16_t(HIWORD(w))), MouseModifiers(LOWORD(w)), p);
+        break;
+    }
+    case WM_SIZING: {
+        RECT z = {0, 0, 0, 0};
+        SendMessageA(h, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&z));
+        ApplyMinimumSize(reinterpret_cast<RECT*>(l), z, w);
+        return TRUE;
+    }
+    default:
+        break;
     }
     return DefWindowProcA(h, m, w, l);
 }
+
+}  // namespace
+

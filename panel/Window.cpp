@@ -21,8 +21,21 @@ bool AnyWindowHandle() {
     return false;
 }
 
+namespace {
+
+bool IsEmpty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+// True when `outer` holds all of `inner`.
+bool Covers(const RECT& outer, const RECT& inner) {
+    return IsEmpty(inner) || (!IsEmpty(outer) && outer.left <= inner.left && outer.top <= inner.top &&
+                              outer.right >= inner.right && outer.bottom >= inner.bottom);
+}
+
+}  // namespace
+
 CWindow::CWindow()
-    : notifications(10), dirty{0, 0, 0, 0}, windowStyle(0), slot(-1), painter(nullptr), title(256) {}
+    : notifications(10), dirty{0, 0, 0, 0}, windowStyle(0), slot(-1), painter(nullptr), title(256),
+      posted{0, 0, 0, 0}, messageDepth(0), painting(0) {}
 
 CWindow::~CWindow() {
     ReleaseWindow();
@@ -102,7 +115,7 @@ void CWindow::InvalidateRect(const RECT& rect) {
         CControl::InvalidateRect(rect);
         return;
     }
-    if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) {
+    if (IsEmpty(dirty)) {
         dirty = rect;
     } else {
         if (rect.left < dirty.left) dirty.left = rect.left;
@@ -110,7 +123,20 @@ void CWindow::InvalidateRect(const RECT& rect) {
         if (rect.right > dirty.right) dirty.right = rect.right;
         if (rect.bottom > dirty.bottom) dirty.bottom = rect.bottom;
     }
-    ::InvalidateRect(handle, &dirty, FALSE);
+    RequestPaint();
+}
+
+void CWindow::RequestPaint() {
+    if (painting || messageDepth > 0 || Covers(posted, dirty)) return;
+    HWND handle = GetWindowHandle(this);
+    if (!handle) return;
+    posted = dirty;
+    ::InvalidateRect(handle, &posted, FALSE);
+}
+
+void CWindow::EndMessage() {
+    if (messageDepth > 0) --messageDepth;
+    RequestPaint();
 }
 
 void CWindow::Invalidate() {
@@ -122,7 +148,7 @@ void CWindow::Invalidate() {
     dirty.left = dirty.top = 0;
     dirty.right = width;
     dirty.bottom = height;
-    ::InvalidateRect(handle, &dirty, FALSE);
+    RequestPaint();
 }
 
 void CWindow::OnResize(SIZE) {
@@ -136,16 +162,25 @@ void CWindow::OnResize(SIZE) {
 
 void CWindow::PaintWindow() {
     if (!painter) return;
+    HWND handle = GetWindowHandle(this);
+    // An area whose request still waits for the end of a message (a paint
+    // inside a modal loop) joins this paint.
+    if (!Covers(posted, dirty)) ::InvalidateRect(handle, &dirty, FALSE);
+    posted = RECT{0, 0, 0, 0};
     PreparePainter(painter);
-    if (dirty.right > dirty.left && dirty.bottom > dirty.top) {
-        dirty.left = dirty.top = dirty.right = dirty.bottom = 0;
+    painting = 1;
+    if (!IsEmpty(dirty)) {
+        dirty = RECT{0, 0, 0, 0};
         painter->PushClip();
         RECT update;
-        if (GetUpdateRect(GetWindowHandle(this), &update, FALSE)) painter->ClipRect(update);
+        if (GetUpdateRect(handle, &update, FALSE)) painter->ClipRect(update);
         OnPaint(painter);
         painter->PopClip();
     }
     painter->Present();
+    painting = 0;
+    // Invalidations made while painting were validated with the rest.
+    RequestPaint();
 }
 
 void CWindow::QueueNotification(ControlCallback target, uint32_t data, const char* controlName,

@@ -42,7 +42,13 @@ public:
                            int32_t value) override;
 
     // Renders what the framework invalidated into the buffer, then presents it.
+    // What is invalidated while it paints is asked for again afterwards.
     void PaintWindow();
+    // The window procedure brackets each message it handles: invalidations
+    // inside reach the native window once, at the end (none when the area is
+    // pending there already). Outside a message they reach it at once.
+    void BeginMessage() { ++messageDepth; }
+    void EndMessage();
     // Calls every queued callback, oldest first, then empties the queue
     // (its storage stays).
     void DeliverNotifications();
@@ -64,6 +70,13 @@ public:
     int32_t slot;
     CPainter* painter;
     TArray<char> title;
+    RECT posted;            // invalidated natively and not painted yet
+    int32_t messageDepth;   // messages of this window being handled
+    uint32_t painting;
+
+private:
+    // Hands `dirty` to the native window unless that waits or is pending.
+    void RequestPaint();
 };
 
 // Entries of the process-wide window table.

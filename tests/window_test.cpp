@@ -162,6 +162,52 @@ TEST_F(PanelWindow, InvalidationsMergeAndOnlyTheirAreaIsRendered) {
     EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 10, 10));
 }
 
+namespace {
+
+// Turns red and asks to be painted again the first time it paints.
+struct Blinker : Probe {
+    void OnPaint(IPainter* p) override {
+        Probe::OnPaint(p);
+        if (colour == 0x00FF00) {
+            colour = 0xFF0000;
+            Invalidate();
+        }
+    }
+};
+
+CPanel* rebuilt = nullptr;
+
+// A rebuild inside the message, as the information panel's: every control
+// goes and a new one takes another place.
+void Rebuild(uint32_t, const char*, int32_t) {
+    DeleteControls(rebuilt);
+    Probe* fresh = MakeProbe("fresh");
+    fresh->colour = 0x0000FF;
+    AddControl(nullptr, fresh, rebuilt, "fresh");
+    SetControlAnchors("fresh", rebuilt, 100, 50, 140, 90);
+}
+
+}  // namespace
+
+// Invalidations made while painting still reach the window; after a rebuild
+// inside one message nothing is left stale on the screen.
+TEST_F(PanelWindow, NoRepaintIsLost) {
+    Blinker* blinker = NewControl<Blinker>("window_test", __LINE__);
+    ASSERT_TRUE(AddControl(nullptr, blinker, panel, "blinker"));
+    SetControlAnchors("blinker", panel, 20, 20, 40, 40);
+    EXPECT_TRUE(PumpUntil([] { return ScreenPixel(handle, 25, 25) == RGB(255, 0, 0); }, 10000));
+    EXPECT_EQ(2, blinker->paints);
+
+    rebuilt = panel;
+    SetControlCallback("blinker", panel, Rebuild, 0);
+    SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 25));
+    SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(25, 25));
+    UpdateWindow(handle);
+    EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 25, 25));     // the old place: background
+    EXPECT_EQ(RGB(0, 0, 255), ScreenPixel(handle, 120, 70));  // the new control
+    EXPECT_TRUE(IsRectEmpty(&panel->posted) != 0);
+}
+
 TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
     Probe* a = MakeProbe("a");
     Probe* b = MakeProbe("b");
