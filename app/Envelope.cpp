@@ -96,7 +96,8 @@ bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLen
         int value = 0;
         if (j < sampleCount) {
             const int16_t sample = int16_t(uint16_t(samples[2 * j] | samples[2 * j + 1] << 8));
-            value = int(std::nearbyint(EnvelopeGain(i * step) * sample));
+            // Halves to even: lrint rounds by the current mode, which is never changed.
+            value = int(std::lrint(EnvelopeGain(i * step) * sample));
         }
         out[2 * i] = uint8_t(value);
         out[2 * i + 1] = uint8_t(unsigned(value) >> 8);

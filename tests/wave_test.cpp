@@ -329,3 +329,37 @@ TEST(DefaultSoundSet, WritesEveryInstrumentsImages) {
     std::fclose(manifest);
     ResetSoundSet();
 }
+
+// The renderer's rounding gives, on every instrument of the default set and
+// three envelopes, the bytes of nearbyint (halves to even) on each product.
+TEST(DefaultSoundSet, RenderedSamplesRoundHalvesToEven) {
+    const char* path = std::getenv("ORVEN_SOUNDSET");
+    if (!path || !*path) GTEST_SKIP() << "no default sound set";
+    ReserveWaveImage();
+    ASSERT_EQ(1, ReadSoundSet(path));
+    const float envelopes[3][3] = {{0.0f, 0.5f, 0.25f}, {0.3f, 0.2f, 0.7f}, {0.05f, 1.0f, 1.0f}};
+    const double step = double(1.0f / 22050.0f);
+    uint64_t compared = 0;
+    for (const auto& e : envelopes) {
+        for (int p = 0; p < 3; ++p) envelopeParams[p] = e[p];
+        for (uint32_t i = 0; i < instruments.count; ++i) {
+            uint32_t cue, listSize;
+            WaveParts wave;
+            if (!RegionCue(instruments[i], 0, cue) || !CueWaveList(cue, listSize)) continue;
+            ASSERT_TRUE(SplitWave(CueWaveList(cue, listSize), listSize, wave));
+            selectedInstrument = int32_t(i);
+            uint32_t loopStart = 0, loopLength = 0;
+            ASSERT_TRUE(RenderEnvelopeImage(cue, &loopStart, &loopLength));
+            const uint32_t n = (WaveImage.count - 20 - wave.headSize) / 2, count = wave.dataSize / 2;
+            const uint8_t* out = WaveImage.items + 20 + wave.headSize;
+            for (uint32_t k = 0; k < n; ++k, ++compared) {
+                const uint64_t j = EnvelopeSourceIndex(k, loopStart, loopLength);
+                const int16_t s = j < count ? int16_t(wave.samples[2 * j] | wave.samples[2 * j + 1] << 8) : 0;
+                const int16_t want = int16_t(std::nearbyint(EnvelopeGain(k * step) * s));
+                ASSERT_EQ(want, int16_t(out[2 * k] | out[2 * k + 1] << 8)) << i << " sample " << k;
+            }
+        }
+    }
+    EXPECT_GT(compared, 1000000u);
+    ResetSoundSet();
+}
