@@ -21,6 +21,20 @@ HWND SaveOwnerWindow() { return OwnerWindowHook ? OwnerWindowHook() : nullptr; }
 namespace {
 wchar_t chosenPath[260];
 
+// The common-dialog library is loaded with the first save dialog, so that a
+// run without a save never pays for it; it stays loaded.
+typedef BOOL(WINAPI* SaveDialogFunction)(OPENFILENAMEW*);
+SaveDialogFunction SaveDialog() {
+    static SaveDialogFunction function = nullptr;
+    if (!function) {
+        HMODULE library = LoadLibraryW(L"comdlg32.dll");
+        if (library)
+            function = reinterpret_cast<SaveDialogFunction>(
+                reinterpret_cast<void*>(GetProcAddress(library, "GetSaveFileNameW")));
+    }
+    return function;
+}
+
 void RebuildInfoPanel() {
     if (RebuildInfoPanelHook) RebuildInfoPanelHook();
 }
@@ -103,7 +117,12 @@ const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner) {
     dialog.nMaxFile = 260;
     dialog.lpstrInitialDir = saveFolder;
     dialog.lpstrTitle = L"Save...";
-    return GetSaveFileNameW(&dialog) ? chosenPath : nullptr;
+    const SaveDialogFunction show = SaveDialog();
+    if (!show) {
+        ShowError(owner, "Error", "The save dialog cannot be shown.");
+        return nullptr;
+    }
+    return show(&dialog) ? chosenPath : nullptr;
 }
 
 void ShowError(HWND owner, const char* caption, const char* format, ...) {

@@ -1,4 +1,12 @@
 # The real program on the display (included by tests/CMakeLists.txt).
+
+# The program imports system libraries only, and the common dialogs not at
+# all: they are loaded with the first save dialog.
+add_test(NAME program_imports
+  COMMAND bash -c "imports=$(${CMAKE_OBJDUMP} -p \"$0\" | awk '/DLL Name:/ {print tolower($3)}' | sort | tr '\\n' ' ')
+    echo \"imports: $imports\"
+    [ \"$imports\" = 'gdi32.dll kernel32.dll msvcrt.dll user32.dll usp10.dll winmm.dll ws2_32.dll ' ]"
+  $<TARGET_FILE:OrvenDlsTool>)
 add_test(NAME program_window
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_window.sh ${ORVEN_WINE}
           $<TARGET_FILE:OrvenDlsTool>)
