@@ -4,21 +4,57 @@
 
 #include "../panel/ColorScheme.h"
 #include "../rtl/Sort.h"
+#include "../rtl/Str.h"
+
+namespace {
+
+inline uint16_t FoldUnit(wchar_t c) {
+    const uint16_t u = uint16_t(c);
+    return u >= 'A' && u <= 'Z' ? uint16_t(u + ('a' - 'A')) : u;
+}
+
+const uint32_t kKeyUnits = 8;
+
+// A name's first eight folded units, four to a word, the first the most
+// significant, zeros past its end: keys order as the names do, and names
+// with equal keys agree in their first eight units.
+struct RowSortKey {
+    uint64_t head[2];
+    uint32_t item;
+};
+
+RowSortKey MakeSortKey(const wchar_t* name, uint32_t item) {
+    RowSortKey key = {{0, 0}, item};
+    if (!name) return key;
+    for (uint32_t i = 0; i < kKeyUnits && name[i]; ++i)
+        key.head[i / 4] |= uint64_t(FoldUnit(name[i])) << (16 * (3 - i % 4));
+    return key;
+}
+
+}  // namespace
 
 int CompareRowText(const wchar_t* a, const wchar_t* b) {
     if (!a) a = L"";
     if (!b) b = L"";
     for (;; ++a, ++b) {
-        uint16_t x = uint16_t(*a), y = uint16_t(*b);
-        if (x >= 'A' && x <= 'Z') x = uint16_t(x + ('a' - 'A'));
-        if (y >= 'A' && y <= 'Z') y = uint16_t(y + ('a' - 'A'));
+        const uint16_t x = FoldUnit(*a), y = FoldUnit(*b);
         if (x != y) return x < y ? -1 : 1;
         if (!x) return 0;
     }
 }
 
 void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names) {
-    QuickSort(order, count, [names](uint32_t a, uint32_t b) { return CompareRowText(names[a], names[b]) < 0; });
+    // The keys decide every comparison the full texts would, and run the
+    // same quicksort, so the order is exactly the one CompareRowText gives.
+    TArray<RowSortKey> keys(TArray<RowSortKey>::Sized(), count);
+    for (uint32_t i = 0; i < count; ++i) keys[i] = MakeSortKey(names[order[i]], order[i]);
+    QuickSort(keys.items, count, [names](const RowSortKey& a, const RowSortKey& b) {
+        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+        // Equal keys: both names ended inside them, or both go on past them.
+        return (a.head[1] & 0xFFFF) && CompareRowText(names[a.item] + kKeyUnits, names[b.item] + kKeyUnits) < 0;
+    });
+    for (uint32_t i = 0; i < count; ++i) order[i] = keys[i].item;
 }
 
 int32_t ListRowAt(int32_t scrollY, int32_t y, uint32_t rowCount) {
@@ -94,19 +130,26 @@ public:
 
 IList::CList::CList(uint32_t count, const wchar_t* const* names, int32_t* bound, uint32_t flags)
     : Flags(flags), Rows(64), HotRow(-1), Order(64), ScrollBar(nullptr), ScrollY(0),
-      Selected(bound ? *bound : 0), Bound(bound) {
+      Selected(bound ? *bound : 0), Bound(bound), RowText(64) {
     if (Flags & kListHotTracking) HotRow = Selected;
     if (!names) count = 0;
     Order.SetCapacity(count, count);
     for (uint32_t i = 0; i < count; ++i) Order[i] = i;
     if (Flags & kListSorted) SortRowOrder(Order.items, count, names);
     if (bound) Selected = RowOfItem(*bound);
-    // Each text copied once, in display order.
-    Rows.SetCapacity(count, 0);
+    // Each text copied once, in display order, into one block.
+    uint64_t units = 0;
+    for (uint32_t i = 0; i < count; ++i) units += (names[i] ? WideLength(names[i]) : 0) + 1;
+    // A count past 32 bits asks for more than 32 bits of bytes: the allocation fails.
+    const uint32_t total = units > UINT32_MAX ? UINT32_MAX : uint32_t(units);
+    RowText.SetCapacity(total, total);
+    Rows.SetCapacity(count, count);
+    wchar_t* to = RowText.items;
     for (uint32_t i = 0; i < count; ++i) {
-        const wchar_t* text = names[Order[i]];
-        new (&Rows.items[i]) TArray<wchar_t>(text ? text : L"");
-        Rows.count = i + 1;
+        const wchar_t* text = names[Order[i]] ? names[Order[i]] : L"";
+        Rows[i] = to;
+        while ((*to++ = *text++) != 0) {
+        }
     }
 
     CScrollBar* bar = new (ThreadHeap->Alloc(sizeof(CListScrollBar), 0, CTL_LIST_TAG, __LINE__)) CListScrollBar(&ScrollY);
@@ -126,6 +169,7 @@ IList::CList::CList(uint32_t count, const wchar_t* const* names, int32_t* bound,
 IList::CList::~CList() {
     Order.Clear(0);
     Rows.Clear(0);
+    RowText.Clear(0);
     // The base destroys the scroll bar child.
 }
 
@@ -214,7 +258,7 @@ void IList::CList::OnPaint(IPainter* painter) {
         const int32_t highlighted = (Flags & kListHotTracking) ? HotRow : Selected;
         for (int32_t i = first; i < end; ++i) {
             const int32_t top = kListRowHeight * i + 2;
-            painter->DrawText(Rows[uint32_t(i)].items, POINT{2, top}, text);
+            painter->DrawText(Rows[uint32_t(i)], POINT{2, top}, text);
             if (i == highlighted) painter->XorRect(RECT{1, top, width - 1, top + kListRowHeight});
         }
         painter->PopOrigin();

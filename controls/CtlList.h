@@ -80,13 +80,14 @@ public:
 
         // Fields, in order.
         uint32_t Flags;
-        TArray<TArray<wchar_t>> Rows;
+        TArray<const wchar_t*> Rows;   // each row's text, inside RowText
         int32_t HotRow;
         TArray<uint32_t> Order;
         CScrollBar* ScrollBar;
         int32_t ScrollY;
         int32_t Selected;
         int32_t* Bound;
+        TArray<wchar_t> RowText;       // every row's text and terminator, in display order
     };
 };
 
