@@ -64,34 +64,53 @@ void AppendDoubling(TArray<T>& table, const T& value) {
     table.Append(value);
 }
 
+// Appends to `out` every position p in [from, to) where the four bytes at p
+// equal `code` and lie inside the `size` bytes, in ascending order.
+void CollectCode(const uint8_t* data, size_t size, size_t from, size_t to, const char* code,
+                 TArray<uint32_t>& out) {
+    if (size < 4) return;
+    if (to > size - 3) to = size - 3;
+    const uint8_t c0 = uint8_t(code[0]), c1 = uint8_t(code[1]), c2 = uint8_t(code[2]), c3 = uint8_t(code[3]);
+    size_t at = from;
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+    // Sixteen positions at a time: those holding the code's first two bytes.
+    const __m128i first = _mm_set1_epi8(char(c0)), second = _mm_set1_epi8(char(c1));
+    for (; at + 16 <= to && size - at >= 17; at += 16) {
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 1));
+        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
+        for (size_t pos = at; mask; mask >>= 1, ++pos)
+            if ((mask & 1) && data[pos + 2] == c2 && data[pos + 3] == c3) AppendDoubling(out, uint32_t(pos));
+    }
+#endif
+    for (; at < to; ++at)
+        if (data[at] == c0 && data[at + 1] == c1 && data[at + 2] == c2 && data[at + 3] == c3)
+            AppendDoubling(out, uint32_t(at));
+}
+
 // The occurrences of one code, answering as FindCode does but scanning each
-// byte once: every occurrence below `scanned` is in `positions` (ascending),
-// and a search scans on from `scanned` only when none of them lies at or
-// after its start. No code overlaps itself, so the table holds at most one
-// entry per four bytes of the image.
+// byte once, a stretch at a time: every occurrence below `scanned` is in
+// `positions` (ascending), and a search scans on from `scanned` only when
+// none of them lies at or after its start. No code overlaps itself, so the
+// table holds at most one entry per four bytes of the image.
 class CodeIndex {
 public:
     CodeIndex(const uint8_t* data_, size_t size_, const char* code_) : data(data_), size(size_), code(code_) {}
 
     // FindCode(data, size, from, code).
     size_t Next(size_t from) {
-        const uint32_t at = Stored(from);
-        if (at < positions.count) {
-            last = at;
-            return positions[at];
-        }
-        while (scanned < size) {
-            const size_t found = FindCode(data, size, scanned, code);
-            if (found == kCodeAbsent) break;
-            AppendDoubling(positions, uint32_t(found));
-            scanned = found + 1;
-            if (found >= from) {
-                last = positions.count - 1;
-                return found;
+        for (;;) {
+            const uint32_t at = Stored(from);
+            if (at < positions.count) {
+                last = at;
+                return positions[at];
             }
+            if (scanned >= size) return kCodeAbsent;
+            const size_t start = scanned;
+            const size_t end = size - start > kStretch ? start + kStretch : size;
+            CollectCode(data, size, start, end, code, positions);
+            scanned = end;
         }
-        scanned = size;
-        return kCodeAbsent;
     }
 
 private:
@@ -121,6 +140,9 @@ private:
     size_t size;
     const char* code;
     TArray<uint32_t> positions{256};
+    // Stretches are short enough that a code is scanned little past where it
+    // is last needed, long enough that a flood of hits costs one call each.
+    static const size_t kStretch = 65536;
     size_t scanned = 0;
     uint32_t last = 0;
 };
@@ -157,10 +179,13 @@ private:
         // Slots exist only for the region headers found, so a count the file
         // cannot back allocates nothing for the regions that are not there;
         // they are counted first and each table is allocated once.
+        // (The search after the last header is not made: past the last
+        // instrument it would run through the whole wave pool.)
         uint32_t headers = 0;
-        for (size_t R = rgnh.Next(I + 8); headers < regions && R != kCodeAbsent && R + 8 + 12 <= size;
-             R = rgnh.Next(R + 8))
-            ++headers;
+        for (size_t R = regions ? rgnh.Next(I + 8) : kCodeAbsent; R != kCodeAbsent && R + 8 + 12 <= size;) {
+            if (++headers == regions) break;
+            R = rgnh.Next(R + 8);
+        }
         entry.regionHeaders.SetCapacity(headers, 0);
         entry.waveLinks.SetCapacity(headers, 0);
         entry.sampleInfos.SetCapacity(headers, 0);
