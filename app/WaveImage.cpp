@@ -56,7 +56,16 @@ bool WriteWaveImageFile(const wchar_t* path) {
     return written == WaveImage.count && closed;
 }
 
-void ReserveWaveImage() { WaveImage.Grow(kWaveImageReserve, kWaveImageReserve); }
+void ReserveWaveImage() {
+    // Zero-filled storage: its pages are touched only as images fill them.
+    if (WaveImage.capacity < kWaveImageReserve) {
+        WaveImage.Clear(0);
+        WaveImage.items = static_cast<uint8_t*>(
+            ThreadHeap->Alloc(kWaveImageReserve, HEAP_ZERO, ARRAY_CPP_TAG, kArrayStorageLine));
+        WaveImage.capacity = kWaveImageReserve;
+    }
+    WaveImage.count = kWaveImageReserve;
+}
 
 void ClearWaveImage() { WaveImage.SetCapacity(WaveImage.capacity, 0); }
 

@@ -69,9 +69,13 @@ void CHeapCliDebug::Unlink(HeapBlockHeader* block) {
 
 void* CHeapCliDebug::Alloc(uint32_t size, uint32_t flags, const char* file, int32_t line) {
     // A size whose bookkeeping does not fit 32 bits cannot be satisfied.
+    const bool zero = (flags & HEAP_ZERO) != 0;
     HeapBlockHeader* block = nullptr;
-    if (size <= UINT32_MAX - kHeapOverhead)
-        block = static_cast<HeapBlockHeader*>(std::malloc(size_t(size) + kHeapOverhead));
+    if (size <= UINT32_MAX - kHeapOverhead) {
+        // Zeroed by the runtime: a large block's fresh pages stay untouched.
+        void* memory = zero ? std::calloc(1, size_t(size) + kHeapOverhead) : std::malloc(size_t(size) + kHeapOverhead);
+        block = static_cast<HeapBlockHeader*>(memory);
+    }
     if (!block) OutOfMemory(file, line);
 
     size_t runtimeSize = _msize(block);
@@ -80,7 +84,10 @@ void* CHeapCliDebug::Alloc(uint32_t size, uint32_t flags, const char* file, int3
     block->file = file;
     block->line = static_cast<int16_t>(line);
     block->headGuard[0] = block->headGuard[1] = kHeapGuardByte;
-    std::memset(user, (flags & HEAP_ZERO) ? 0 : HeapFillByte(user), n);
+    if (zero)
+        std::memset(static_cast<uint8_t*>(user) + size, 0, n - size);   // the runtime's slack past the request
+    else
+        std::memset(user, HeapFillByte(user), n);
     WriteTailGuard(block, runtimeSize);
     LinkFront(block);
     return user;
