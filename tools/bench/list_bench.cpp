@@ -93,6 +93,12 @@ int main(int argc, char** argv) {
         SendMessageA(window, WM_LBUTTONUP, 0, at);
     });
     std::printf("click_to_play_median_ms %.4f\n", click);
+    // The floor: stopping and playing the image the last click built.
+    const double floor = Time(runs, [] {
+        StopSound();
+        PlayWaveImage();
+    });
+    std::printf("click_floor_stop_and_play_median_ms %.4f\n", floor);
     StopSound();
     ReleaseMainWindow();
     FreeInstrumentNames();
