@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         }
         uint32_t regions = 0;
         for (uint32_t i = 0; i < instruments.count; ++i) regions += instruments[i].waveLinks.count;
-        std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u ratio %.2fx (goal at most 3x)\n",
+        std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u ratio %.2fx\n",
                     flood.name, ms, instruments.count, regions, SoundSetImage.count, ms / Median(index));
     }
     ResetSoundSet();
