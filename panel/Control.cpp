@@ -408,7 +408,7 @@ void CControl::QueueNotification(ControlCallback, uint32_t, const char*, int32_t
 void SetFocusControl(CControl* control) {
     if (control) {
         HWND window = control->Root()->RootWindowHandle();
-        if (window) SetFocus(window);
+        if (window && GetFocus() != window) SetFocus(window);
     }
     if (control == focusedControl) return;
     CControl* previous = focusedControl;
