@@ -53,6 +53,10 @@ int main(int argc, char** argv) {
         SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, i < 5 ? 120 : -120), MAKELPARAM(over.x, over.y));
     Click(window, 132 + 427, 76);
     StopSound();
+    // With 39 rows or more every row plays once (clicked, then Down to the
+    // last), and the envelope's Play once more.
+    const uint32_t rows = instruments.count;
+    std::printf("run_of_use_plays %u\n", rows + 1);
     PROCESS_MEMORY_COUNTERS memory;
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
