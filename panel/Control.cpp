@@ -4,6 +4,7 @@ namespace {
 
 CControl* focusedControl = nullptr;
 CControl* captureControl = nullptr;
+HWND keyboardFocusWindow = nullptr;   // as the window procedure heard it
 CControlWatch* watches = nullptr;   // innermost first
 
 }  // namespace
@@ -11,6 +12,13 @@ CControlWatch* watches = nullptr;   // innermost first
 CControlWatch::CControlWatch(const CControl* control) : watched(control), next(watches) { watches = this; }
 
 CControlWatch::~CControlWatch() { watches = next; }
+
+void NoteKeyboardFocus(HWND window, bool gained) {
+    if (gained)
+        keyboardFocusWindow = window;
+    else if (keyboardFocusWindow == window)
+        keyboardFocusWindow = nullptr;
+}
 
 CControl* ForgetCapture() {
     CControl* control = captureControl;
@@ -408,7 +416,7 @@ void CControl::QueueNotification(ControlCallback, uint32_t, const char*, int32_t
 void SetFocusControl(CControl* control) {
     if (control) {
         HWND window = control->Root()->RootWindowHandle();
-        if (window && GetFocus() != window) SetFocus(window);
+        if (window && window != keyboardFocusWindow) SetFocus(window);
     }
     if (control == focusedControl) return;
     CControl* previous = focusedControl;

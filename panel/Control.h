@@ -193,6 +193,11 @@ CControl* CaptureControl();
 // first or last. `from` itself when it is the only one; null when none is.
 CControl* NextFocusable(CControl* root, CControl* from, bool backwards);
 
+// The window procedure's word on the keyboard focus (WM_SETFOCUS and
+// WM_KILLFOCUS), so that moving the framework focus within a window that has
+// it costs no call to the window system.
+void NoteKeyboardFocus(HWND window, bool gained);
+
 // Takes the capture from its control without a release: the window lost it.
 // The control, if any, is returned and then hears OnCaptureLost from the
 // caller.

@@ -227,6 +227,11 @@ LRESULT CALLBACK PanelWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     }
     case WM_DESTROY:
         if (entry && entry->handle == h) entry->handle = nullptr;
+        NoteKeyboardFocus(h, false);
+        break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        NoteKeyboardFocus(h, m == WM_SETFOCUS);
         break;
     case WM_ERASEBKGND:
         return 1;

@@ -20,12 +20,12 @@ panel=$(run panel_bench.exe "$runs")
 echo "$panel"
 list=$(run list_bench.exe "$soundset" "$runs")
 echo "$list"
-# Start-up to the first paint and memory after use, seven alternated runs of
+# Start-up to the first paint and memory after use, eleven alternated runs of
 # the program, its same-work floor (playing as often as the run of use) and
 # the least window.
 plays=$(run startup_bench.exe "$soundset" | awk '$1 == "run_of_use_plays" { print $2 }')
 starts=
-for _ in 1 2 3 4 5 6 7; do
+for _ in $(seq 11); do
     starts+=$(run startup_floor.exe "$soundset" "$plays")$'\n'
     starts+=$(run startup_bench.exe "$soundset")$'\n'
     starts+=$(run least_window.exe)$'\n'
