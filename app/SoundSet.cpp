@@ -6,6 +6,9 @@
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #endif
+#if defined(_MSC_VER)
+#include <intrin.h>
+#endif
 
 #include "../rtl/Str.h"
 
@@ -64,78 +67,94 @@ void AppendDoubling(TArray<T>& table, const T& value) {
     table.Append(value);
 }
 
+// Index of the lowest set bit of a non-zero mask.
+inline unsigned LowestBit(unsigned mask) {
+#if defined(_MSC_VER)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return unsigned(index);
+#else
+    return unsigned(__builtin_ctz(mask));
+#endif
+}
+
 // Appends to `out` every position p in [from, to) where the four bytes at p
 // equal `code` and lie inside the `size` bytes, in ascending order.
 void CollectCode(const uint8_t* data, size_t size, size_t from, size_t to, const char* code,
                  TArray<uint32_t>& out) {
     if (size < 4) return;
     if (to > size - 3) to = size - 3;
-    const uint8_t c0 = uint8_t(code[0]), c1 = uint8_t(code[1]), c2 = uint8_t(code[2]), c3 = uint8_t(code[3]);
+    uint32_t word;
+    std::memcpy(&word, code, 4);
     size_t at = from;
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-    // Sixteen positions at a time: those holding the code's first two bytes.
-    const __m128i first = _mm_set1_epi8(char(c0)), second = _mm_set1_epi8(char(c1));
-    for (; at + 16 <= to && size - at >= 17; at += 16) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 1));
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
-        for (size_t pos = at; mask; mask >>= 1, ++pos)
-            if ((mask & 1) && data[pos + 2] == c2 && data[pos + 3] == c3) AppendDoubling(out, uint32_t(pos));
+    // Sixty-four positions at a time; only those holding the code's first two
+    // bytes are looked at more closely.
+    const __m128i first = _mm_set1_epi8(code[0]), second = _mm_set1_epi8(code[1]);
+    const auto pairs = [&](const uint8_t* p) {
+        return _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), first),
+                             _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), second));
+    };
+    for (; at + 64 <= to && size - at >= 65; at += 64) {
+        const uint8_t* block = data + at;
+        const __m128i m0 = pairs(block), m1 = pairs(block + 16), m2 = pairs(block + 32), m3 = pairs(block + 48);
+        if (!_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3)))) continue;
+        const unsigned masks[4] = {unsigned(_mm_movemask_epi8(m0)), unsigned(_mm_movemask_epi8(m1)),
+                                   unsigned(_mm_movemask_epi8(m2)), unsigned(_mm_movemask_epi8(m3))};
+        for (size_t part = 0; part < 4; ++part)
+            for (unsigned mask = masks[part]; mask; mask &= mask - 1) {
+                const size_t pos = at + 16 * part + LowestBit(mask);
+                uint32_t bytes;
+                std::memcpy(&bytes, data + pos, 4);
+                if (bytes == word) AppendDoubling(out, uint32_t(pos));
+            }
     }
 #endif
-    for (; at < to; ++at)
-        if (data[at] == c0 && data[at + 1] == c1 && data[at + 2] == c2 && data[at + 3] == c3)
-            AppendDoubling(out, uint32_t(at));
+    for (; at < to; ++at) {
+        uint32_t bytes;
+        std::memcpy(&bytes, data + at, 4);
+        if (bytes == word) AppendDoubling(out, uint32_t(at));
+    }
 }
 
-// The occurrences of one code, answering as FindCode does but scanning each
-// byte once, a stretch at a time: every occurrence below `scanned` is in
-// `positions` (ascending), and a search scans on from `scanned` only when
-// none of them lies at or after its start. No code overlaps itself, so the
-// table holds at most one entry per four bytes of the image.
+// The occurrences of one code, found a stretch at a time: every occurrence
+// below `scanned` is in `positions` (ascending), and the scan goes on from
+// `scanned` only when none of them answers a search. No code overlaps
+// itself, so the table holds at most one entry per four bytes of the image.
 class CodeIndex {
 public:
     CodeIndex(const uint8_t* data_, size_t size_, const char* code_) : data(data_), size(size_), code(code_) {}
 
-    // FindCode(data, size, from, code).
-    size_t Next(size_t from) {
+    // The index of the first occurrence at or after `from`, given that none
+    // before index `hint` is; Count() (once the image is scanned to its end)
+    // when there is none. Searches mostly move on by one or two.
+    uint32_t Seek(uint32_t hint, size_t from) {
         for (;;) {
-            const uint32_t at = Stored(from);
-            if (at < positions.count) {
-                last = at;
-                return positions[at];
+            const uint32_t n = positions.count;
+            if (hint < n && positions[hint] >= from) return hint;
+            if (hint + 1 < n && positions[hint + 1] >= from) return hint + 1;
+            if (n && positions[n - 1] >= from) {
+                uint32_t low = hint, high = n - 1;   // positions[high] >= from
+                while (low < high) {
+                    const uint32_t mid = low + (high - low) / 2;
+                    if (positions[mid] < from)
+                        low = mid + 1;
+                    else
+                        high = mid;
+                }
+                return low;
             }
-            if (scanned >= size) return kCodeAbsent;
-            const size_t start = scanned;
-            const size_t end = size - start > kStretch ? start + kStretch : size;
-            CollectCode(data, size, start, end, code, positions);
+            if (scanned >= size) return n;
+            const size_t end = size - scanned > kStretch ? scanned + kStretch : size;
+            CollectCode(data, size, scanned, end, code, positions);
             scanned = end;
         }
     }
 
-private:
-    // Index of the first stored position at or after `from`, or the count.
-    uint32_t Stored(size_t from) const {
-        const uint32_t n = positions.count;
-        // Searches mostly move forward: past every stored position, or to the
-        // last answer or the one after it.
-        if (n == 0 || positions[n - 1] < from) return n;
-        for (uint32_t at = last; at < n && at <= last + 1; ++at)
-            if (positions[at] >= from) {
-                if (at == 0 || positions[at - 1] < from) return at;
-                break;
-            }
-        uint32_t low = 0, high = n;
-        while (low < high) {
-            const uint32_t mid = low + (high - low) / 2;
-            if (positions[mid] < from)
-                low = mid + 1;
-            else
-                high = mid;
-        }
-        return low;
-    }
+    // The position of occurrence k, or kCodeAbsent for Count().
+    size_t At(uint32_t k) const { return k < positions.count ? positions[k] : kCodeAbsent; }
 
+private:
     const uint8_t* data;
     size_t size;
     const char* code;
@@ -144,10 +163,12 @@ private:
     // is last needed, long enough that a flood of hits costs one call each.
     static const size_t kStretch = 65536;
     size_t scanned = 0;
-    uint32_t last = 0;
 };
 
-// Indexes the instruments of SoundSetImage, one header after the other.
+// Indexes the instruments of SoundSetImage, one header after the other. Each
+// search starts where the reference reader's FindCode would (after a header,
+// after a region header); the instruments come in file order, so the first
+// answers for an instrument only move forward and are kept as hints.
 class InstrumentIndexer {
 public:
     InstrumentIndexer(uint8_t* image_, size_t size_)
@@ -158,50 +179,61 @@ public:
     int Run(size_t lins) {
         // Room for every header at once: a table of large entries grown one
         // at a time is copied over and over.
+        const uint32_t first = insh.Seek(0, lins);
         uint32_t headers = 0;
-        for (size_t I = insh.Next(lins); I != kCodeAbsent; I = insh.Next(I + 8)) ++headers;
-        instruments.Grow(instruments.count + headers, instruments.count);
+        for (uint32_t k = first; insh.At(k) != kCodeAbsent; k = insh.Seek(k + 1, insh.At(k) + 8)) ++headers;
+        const uint32_t base = instruments.count;
+        instruments.Grow(base + headers, base + headers);
         instrumentNames.Grow(instrumentNames.count + headers, instrumentNames.count);
-        for (size_t I = insh.Next(lins); I != kCodeAbsent; I = insh.Next(I + 8))
-            if (!Instrument(I)) return 0;
+        uint32_t k = first;
+        for (uint32_t i = 0; i < headers; ++i, k = insh.Seek(k + 1, insh.At(k) + 8))
+            if (!Instrument(instruments[base + i], insh.At(k))) return 0;
         return 1;
     }
 
 private:
     // One instrument header at I; 0 when the whole read must fail.
-    int Instrument(size_t I) {
-        instruments.Grow(instruments.count + 1, instruments.count + 1);
-        InstrumentEntry& entry = instruments[instruments.count - 1];
+    int Instrument(InstrumentEntry& entry, size_t I) {
         entry.name = nullptr;
         if (I + 12 > size) return 0;
         const uint32_t regions = ReadU32(image + I + 8);
 
         // Slots exist only for the region headers found, so a count the file
         // cannot back allocates nothing for the regions that are not there;
-        // they are counted first and each table is allocated once.
-        // (The search after the last header is not made: past the last
+        // they are counted first and each table is allocated once. (No
+        // search is made past the last header counted: past the last
         // instrument it would run through the whole wave pool.)
+        firstRgnh = rgnh.Seek(firstRgnh, I + 8);
         uint32_t headers = 0;
-        for (size_t R = regions ? rgnh.Next(I + 8) : kCodeAbsent; R != kCodeAbsent && R + 8 + 12 <= size;) {
-            if (++headers == regions) break;
-            R = rgnh.Next(R + 8);
-        }
-        entry.regionHeaders.SetCapacity(headers, 0);
-        entry.waveLinks.SetCapacity(headers, 0);
-        entry.sampleInfos.SetCapacity(headers, 0);
-        size_t R = rgnh.Next(I + 8);
-        for (uint32_t i = 0; i < headers; ++i) {
-            const size_t W = wsmp.Next(R + 8);
-            const size_t K = wlnk.Next(R + 8);
-            if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
-            entry.regionHeaders.Append(image + R + 8);
-            entry.waveLinks.Append(image + K + 8);
-            entry.sampleInfos.Append(W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr);
-            // The next header is only needed while regions remain.
-            if (i + 1 < headers) R = rgnh.Next(R + 8);
+        if (regions)
+            for (uint32_t k = firstRgnh; rgnh.At(k) != kCodeAbsent && rgnh.At(k) + 8 + 12 <= size;
+                 k = rgnh.Seek(k + 1, rgnh.At(k) + 8))
+                if (++headers == regions) break;
+        if (headers) {
+            entry.regionHeaders.SetCapacity(headers, headers);
+            entry.waveLinks.SetCapacity(headers, headers);
+            entry.sampleInfos.SetCapacity(headers, headers);
+            uint32_t k = firstRgnh;
+            const size_t R0 = rgnh.At(k);
+            uint32_t w = firstWsmp = wsmp.Seek(firstWsmp, R0 + 8);
+            uint32_t l = firstWlnk = wlnk.Seek(firstWlnk, R0 + 8);
+            for (uint32_t i = 0;;) {
+                const size_t R = rgnh.At(k);
+                const size_t W = wsmp.At(w);
+                const size_t K = wlnk.At(l);
+                if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
+                entry.regionHeaders[i] = image + R + 8;
+                entry.waveLinks[i] = image + K + 8;
+                entry.sampleInfos[i] = W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr;
+                if (++i == headers) break;
+                k = rgnh.Seek(k + 1, R + 8);
+                w = wsmp.Seek(w, rgnh.At(k) + 8);
+                l = wlnk.Seek(l, rgnh.At(k) + 8);
+            }
         }
 
-        const size_t N = inam.Next(I + 8);
+        firstInam = inam.Seek(firstInam, I + 8);
+        const size_t N = inam.At(firstInam);
         if (N == kCodeAbsent || N + 8 >= size) return 0;
         const size_t end = ZeroFrom(N + 8);
         if (end == kCodeAbsent) return 0;
@@ -216,7 +248,7 @@ private:
         }
         // Instruments that find the same 'INAM' share its UTF-16 copy; they
         // follow one another, since each searches from its own header on.
-        instrumentNames.Append(shared);
+        instrumentNames[instrumentNames.count++] = shared;
         return 1;
     }
 
@@ -253,6 +285,9 @@ private:
     uint8_t* image;
     size_t size;
     CodeIndex insh, rgnh, wsmp, wlnk, inam;
+    // The first answers for the last instrument: each following instrument's
+    // first answers lie at or after them.
+    uint32_t firstRgnh = 0, firstWsmp = 0, firstWlnk = 0, firstInam = 0;
     size_t zeroStart = 1, zeroAt = 0;   // bytes [zeroStart, zeroAt) are not zero, zeroAt is
     size_t sharedAt = kCodeAbsent;      // 'INAM' of the last name copied
     wchar_t* shared = nullptr;
