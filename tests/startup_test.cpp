@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -31,6 +31,23 @@ std::vector<wchar_t> EnvironmentWith(const std::wstring& systemRoot) {
     block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
     block.push_back(0);
     return block;
+}
+
+std::string Contents(const std::wstring& path) {
+    std::string bytes;
+    if (FILE* f = _wfopen(path.c_str(), L"rb")) {
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+bool Write(const std::wstring& path, const std::string& bytes) {
+    FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
 }
 
 struct Outcome {
@@ -143,44 +160,22 @@ TEST_F(Startup, AnUnreadableSoundSetExitsOne) {
 // end): exit code 1 at once, no box, and an older leak log left as it was.
 TEST_F(Startup, ASetRefusedLateEndsAtOnceWithoutABox) {
     MoveAside();
-    std::string bytes;
-    {
-        HANDLE h = CreateFileW(aside.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        bytes.resize(GetFileSize(h, nullptr));
-        DWORD read = 0;
-        ReadFile(h, &bytes[0], DWORD(bytes.size()), &read, nullptr);
-        CloseHandle(h);
-        ASSERT_EQ(bytes.size(), size_t(read));
-    }
+    std::string bytes = Contents(aside);
     const size_t ptbl = bytes.find("ptbl");
     ASSERT_NE(std::string::npos, ptbl);
     bytes.replace(ptbl + 8, 4, "\xF0\xFF\xFF\xFF");
     const std::wstring program = ProgramPath();
     const std::wstring leakLog = program.substr(0, program.rfind(L'\\') + 1) + L"MemLeak.log";
     const std::string older = "an older leak log\r\n";
-    for (const auto& file : {std::make_pair(soundSet, bytes), std::make_pair(leakLog, older)}) {
-        HANDLE h = CreateFileW(file.first.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, h);
-        DWORD written = 0;
-        WriteFile(h, file.second.data(), DWORD(file.second.size()), &written, nullptr);
-        CloseHandle(h);
-    }
+    ASSERT_TRUE(Write(soundSet, bytes) && Write(leakLog, older));
     const DWORD start = GetTickCount();
     const Outcome run = Start(root);
-    const DWORD took = GetTickCount() - start;
     EXPECT_EQ(1u, run.exitCode);
     EXPECT_FALSE(run.sawWindow);   // a "Memory error" box would be one
-    EXPECT_LT(took, 10000u);
-    HANDLE h = CreateFileW(leakLog.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    char text[64] = "";
-    DWORD read = 0;
-    ReadFile(h, text, sizeof text, &read, nullptr);
-    CloseHandle(h);
+    EXPECT_LT(GetTickCount() - start, 10000u);
+    EXPECT_EQ(older, Contents(leakLog));
     DeleteFileW(leakLog.c_str());
     DeleteFileW(soundSet.c_str());
-    EXPECT_EQ(older, std::string(text, read));
 }
 
 TEST_F(Startup, WithTheDefaultSoundSetOpensTheWindowAndExitsZeroWhenClosed) {
