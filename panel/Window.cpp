@@ -134,6 +134,16 @@ void CWindow::RequestPaint() {
     ::InvalidateRect(handle, &posted, FALSE);
 }
 
+void CWindow::BeginMessage() {
+    if (messageDepth > 0) {
+        const int32_t depth = messageDepth;
+        messageDepth = 0;
+        RequestPaint();
+        messageDepth = depth;
+    }
+    ++messageDepth;
+}
+
 void CWindow::EndMessage() {
     if (messageDepth > 0) --messageDepth;
     RequestPaint();

@@ -46,8 +46,10 @@ public:
     void PaintWindow();
     // The window procedure brackets each message it handles: invalidations
     // inside reach the native window once, at the end (none when the area is
-    // pending there already). Outside a message they reach it at once.
-    void BeginMessage() { ++messageDepth; }
+    // pending there already). Outside a message they reach it at once, and
+    // a message that arrives inside another (a modal loop, a sent message)
+    // first hands over what is waiting, so the window repaints meanwhile.
+    void BeginMessage();
     void EndMessage();
     // Calls every queued callback, oldest first, then empties the queue
     // (its storage stays).

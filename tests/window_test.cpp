@@ -176,15 +176,28 @@ struct Blinker : Probe {
 };
 
 CPanel* rebuilt = nullptr;
+Probe* fresh = nullptr;
+COLORREF seenInside = 0;
 
 // A rebuild inside the message, as the information panel's: every control
 // goes and a new one takes another place.
 void Rebuild(uint32_t, const char*, int32_t) {
     DeleteControls(rebuilt);
-    Probe* fresh = MakeProbe("fresh");
+    fresh = MakeProbe("fresh");
     fresh->colour = 0x0000FF;
     AddControl(nullptr, fresh, rebuilt, "fresh");
     SetControlAnchors("fresh", rebuilt, 100, 50, 140, 90);
+}
+
+// Changes the colour, then runs a nested message and a paint, as a modal
+// loop (a message box, the save dialog) would.
+void Modal(uint32_t, const char*, int32_t) {
+    fresh->colour = 0xFFFF00;
+    fresh->Invalidate();
+    HWND handle = GetWindowHandle(rebuilt);
+    SendMessageA(handle, WM_NULL, 0, 0);
+    UpdateWindow(handle);
+    seenInside = ScreenPixel(handle, 120, 70);
 }
 
 }  // namespace
@@ -206,6 +219,11 @@ TEST_F(PanelWindow, NoRepaintIsLost) {
     EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 25, 25));     // the old place: background
     EXPECT_EQ(RGB(0, 0, 255), ScreenPixel(handle, 120, 70));  // the new control
     EXPECT_TRUE(IsRectEmpty(&panel->posted) != 0);
+
+    // A modal loop inside a message repaints what changed before it.
+    SetControlCallback("fresh", panel, Modal, 0);
+    SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 70));
+    EXPECT_EQ(RGB(255, 255, 0), seenInside);
 }
 
 TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
