@@ -61,8 +61,9 @@ void IButton::CButton::OnCaptureLost() {
     if (Pressed) ShowPressed(0);
 }
 
-int IButton::CButton::OnKeyDown(int32_t key, uint32_t) {
-    if (key != KeySpace && key != KeyEnter) return 0;
+int IButton::CButton::OnKeyDown(int32_t key, uint32_t modifiers) {
+    // Alt+Enter has no key-up of its own: it presses nothing.
+    if (key != KeySpace && (key != KeyEnter || (modifiers & kKeyAlt))) return 0;
     ShowPressed(1);
     return 1;
 }

@@ -108,7 +108,8 @@ int32_t ListScrollIntoView(int32_t selected, int32_t scrollY, int32_t height) {
 
 int32_t ListWheelScroll(int32_t scrollY, int32_t delta, int32_t height, uint32_t rowCount) {
     const int64_t moved = int64_t(scrollY) - int64_t(delta) * 3 * kListRowHeight / 120;
-    const int64_t last = int64_t(kListRowHeight) * rowCount - (int64_t(height) - 4);
+    int64_t last = int64_t(kListRowHeight) * rowCount - (int64_t(height) - 4);
+    if (last > INT32_MAX) last = INT32_MAX;
     if (moved > last) return int32_t(last > 0 ? last : 0);
     return moved < 0 ? 0 : int32_t(moved);
 }

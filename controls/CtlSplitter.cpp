@@ -181,7 +181,7 @@ void ISplitter::CSplitter::OnMouseUp(int32_t button, uint32_t modifiers, POINT p
 void ISplitter::CSplitter::OnCaptureLost() {
     if (!Dragging) return;
     HideFeedback();
-    Position = SplitterPosition(Extent(), Flags, DragPos);
+    Position = SplitterPosition(Extent(), Flags, ClampBarCentre(DragPos, Extent()));
     Dragging = 0;
     PlacePanes();
 }
