@@ -1,9 +1,12 @@
 # The real program on the display (sourced by the program tests, which define
-# die): program_start WINE PROGRAM starts it and finds its window ($pid,
+# die; fail and pass count and print the checks of those that keep going): program_start WINE PROGRAM starts it and finds its window ($pid,
 # $window, and X Y WIDTH HEIGHT of the window); program_close clicks its
 # close button and waits for it to end ($status); program_stop kills it.
 title='ORVEN General MIDI DLS Tool'
 pid=
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
 
 program_start() {
     "$1" "$2" &

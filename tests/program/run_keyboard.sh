@@ -12,11 +12,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../playback/pulse.sh"
 source "$here/program.sh"
 work=$(mktemp -d)
-failures=0
 trap 'program_stop; pulse_cleanup; rm -rf "$work"' EXIT
 die() { echo "FAIL: $*"; exit 1; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 
 # Row K: the one after the first instrument read (Down from the start); row 3:
 # clicked with Sustain 1.5 typed but not committed.

@@ -17,11 +17,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../playback/pulse.sh"
 source "$here/program.sh"
 work=$(mktemp -d)
-failures=0
 trap 'program_stop; pulse_cleanup; rm -rf "$work"' EXIT
 die() { echo "FAIL: $*"; exit 1; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 
 # The images of the rows the test picks: 1 (clicked), 2 (Down), the last
 # (End) and 0 (Home); then row 4 with Attack 0.1, Sustain 0.25 and Release

@@ -9,11 +9,8 @@ want_w=608 want_h=528
 shot=$PWD/program_window.png
 source "$(dirname "$0")/program.sh"
 work=$(mktemp -d)
-failures=0
 trap 'program_stop; rm -rf "$work"' EXIT
 die() { echo "FAIL: $*"; exit 1; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 
 # Pixel checks on $win, the window's own image (window coordinates).
 # pixels_are RRGGBB WHAT X,Y...: each of the points has the colour.

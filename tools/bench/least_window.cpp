@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+#include "timing.h"
+
 namespace {
 
 LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -30,12 +32,7 @@ int main() {
     HWND window = CreateWindowExA(0, "LeastWindow", "least", WS_POPUP | WS_VISIBLE, 0, 0, 592, 480, nullptr,
                                   nullptr, wc.hInstance, nullptr);
     UpdateWindow(window);
-    FILETIME created, exited, kernel, user, now;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    GetSystemTimeAsFileTime(&now);
-    const ULONGLONG a = (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    const ULONGLONG b = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    std::printf("least_window_process_start_to_first_paint_ms %.1f\n", double(b - a) / 10000.0);
+    std::printf("least_window_process_start_to_first_paint_ms %.1f\n", MillisecondsSinceProcessStart());
     PROCESS_MEMORY_COUNTERS memory;
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);

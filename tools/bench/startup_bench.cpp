@@ -12,17 +12,9 @@
 #include "../../app/SoundSet.h"
 #include "../../app/WaveImage.h"
 #include "../../mem/ExeHeapSrv.h"
+#include "timing.h"
 
 namespace {
-
-double MillisecondsSinceProcessStart() {
-    FILETIME created, exited, kernel, user, now;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    GetSystemTimeAsFileTime(&now);
-    const ULONGLONG a = (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    const ULONGLONG b = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return double(b - a) / 10000.0;
-}
 
 void Click(HWND window, int x, int y) {
     SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));

@@ -13,6 +13,8 @@
 
 #include <cstdint>
 #include <cstdio>
+
+#include "timing.h"
 #include <cstdlib>
 #include <cstring>
 
@@ -74,12 +76,7 @@ int main(int argc, char** argv) {
     RECT all = {0, 0, 592, 480};
     FillRect(buffer, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
     UpdateWindow(window);
-    FILETIME created, exited, kernel, user, now;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    GetSystemTimeAsFileTime(&now);
-    const ULONGLONG a = (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    const ULONGLONG b = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    std::printf("startup_floor_process_start_to_first_paint_ms %.1f\n", double(b - a) / 10000.0);
+    std::printf("startup_floor_process_start_to_first_paint_ms %.1f\n", MillisecondsSinceProcessStart());
 
     // The plays: the first pool wave as a RIFF image in the reserve.
     for (long at = 0; at + 12 <= size; ++at) {

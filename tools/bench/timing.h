@@ -20,6 +20,16 @@ inline double Median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// Milliseconds from the creation of this process to now.
+inline double MillisecondsSinceProcessStart() {
+    FILETIME created, exited, kernel, user, now;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG a = (ULONGLONG(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    const ULONGLONG b = (ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return double(b - a) / 10000.0;
+}
+
 // Median time of `runs` calls of f.
 template <class F>
 double Time(int runs, F f) {
