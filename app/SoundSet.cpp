@@ -4,10 +4,16 @@
 #include <cstring>
 #include <cwctype>
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
+#define ORVEN_SIMD 1
+#include <immintrin.h>
 #endif
 #if defined(_MSC_VER)
 #include <intrin.h>
+#define ORVEN_AVX2
+#define ORVEN_NOINLINE __declspec(noinline)
+#else
+#define ORVEN_AVX2 __attribute__((target("avx2")))
+#define ORVEN_NOINLINE __attribute__((noinline))
 #endif
 
 #include "../rtl/Str.h"
@@ -19,29 +25,145 @@ const uint8_t* poolCues = nullptr;
 uint32_t poolCueCount = 0;
 int32_t selectedInstrument = 0;
 
-size_t FindCode(const uint8_t* data, size_t size, size_t from, const char* code) {
-    if (size < 4) return kCodeAbsent;
-    const size_t last = size - 4;
-    const uint8_t c0 = uint8_t(code[0]), c1 = uint8_t(code[1]), c2 = uint8_t(code[2]), c3 = uint8_t(code[3]);
-    size_t at = from;
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-    // Sixteen positions at a time: those holding the code's first two bytes.
-    const __m128i first = _mm_set1_epi8(char(c0)), second = _mm_set1_epi8(char(c1));
-    while (at <= last && size - at >= 17) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 1));
-        unsigned mask = unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, second))));
-        for (size_t pos = at; mask; mask >>= 1, ++pos) {
-            if (!(mask & 1)) continue;
-            if (pos > last) return kCodeAbsent;
-            if (data[pos + 2] == c2 && data[pos + 3] == c3) return pos;
+namespace {
+
+// Index of the lowest set bit of a non-zero mask.
+inline unsigned LowestBit(uint32_t mask) {
+#if defined(_MSC_VER)
+    unsigned long index;
+    _BitScanForward(&index, mask);
+    return unsigned(index);
+#else
+    return unsigned(__builtin_ctz(mask));
+#endif
+}
+
+bool CpuHasAvx2() {
+#if !defined(ORVEN_SIMD)
+    return false;
+#elif defined(_MSC_VER)
+    int r[4];
+    __cpuid(r, 0);
+    if (r[0] < 7) return false;
+    __cpuid(r, 1);
+    const int osxsave = 1 << 27, avx = 1 << 28;
+    if ((r[2] & (osxsave | avx)) != (osxsave | avx) || (_xgetbv(0) & 6) != 6) return false;
+    __cpuidex(r, 7, 0);
+    return (r[1] & (1 << 5)) != 0;
+#else
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+#endif
+}
+
+}  // namespace
+
+bool codeScanWide = CpuHasAvx2();
+
+namespace {
+
+// The search for a four-byte code. Any occurrence at p holds, in the
+// two-byte unit at the even address among p and p + 1, either the code's
+// first two bytes (p even) or its middle two (p odd); the units are compared
+// a block at a time and only the positions they point at are read in full.
+// `found(p)` is called for every occurrence p in [from, to), ascending, and
+// returns true to stop. `to` lies at most at size - 3.
+class CodeScan {
+public:
+    CodeScan(const uint8_t* data_, const char* code) : data(data_) {
+        std::memcpy(&word, code, 4);
+        head = uint16_t(word);
+        middle = uint16_t(word >> 8);
+    }
+
+    template <class Found>
+    void Run(size_t from, size_t to, Found found) const {
+        if (from >= to) return;
+#if defined(ORVEN_SIMD)
+        // Blocks [a, b) cover exactly the positions [a - 1, b - 1).
+        const bool wide = codeScanWide;
+        const size_t block = wide ? 32 : 16;
+        const uintptr_t base = reinterpret_cast<uintptr_t>(data);
+        const size_t a = size_t(((base + from + 1 + block - 1) & ~uintptr_t(block - 1)) - base);
+        const size_t b = a + (to + 1 > a ? (to + 1 - a) / block * block : 0);
+        if (b > a) {
+            if (Bytes(from, a - 1, found)) return;
+            if (wide ? Wide(a, b, found) : Narrow(a, b, found)) return;
+            Bytes(b - 1, to, found);
+            return;
         }
-        at += 16;
+#endif
+        Bytes(from, to, found);
+    }
+
+private:
+    template <class Found>
+    bool At(size_t p, Found& found) const {
+        uint32_t bytes;
+        std::memcpy(&bytes, data + p, 4);
+        return bytes == word && found(p);
+    }
+
+    template <class Found>
+    bool Bytes(size_t from, size_t to, Found& found) const {
+        for (size_t p = from; p < to; ++p)
+            if (At(p, found)) return true;
+        return false;
+    }
+
+    // The units at even offsets k of a block at `at` whose masks mark them.
+    template <class Found>
+    bool Marked(size_t at, uint32_t heads, uint32_t middles, Found& found) const {
+        for (uint32_t units = (heads | middles) & 0x55555555u; units; units &= units - 1) {
+            const unsigned k = LowestBit(units);
+            if ((middles >> k & 1) && At(at + k - 1, found)) return true;
+            if ((heads >> k & 1) && At(at + k, found)) return true;
+        }
+        return false;
+    }
+
+#if defined(ORVEN_SIMD)
+    template <class Found>
+    bool Narrow(size_t a, size_t b, Found& found) const {
+        const __m128i h = _mm_set1_epi16(short(head)), m = _mm_set1_epi16(short(middle));
+        for (size_t at = a; at < b; at += 16) {
+            const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(data + at));
+            const __m128i hv = _mm_cmpeq_epi16(v, h), mv = _mm_cmpeq_epi16(v, m);
+            if (!_mm_movemask_epi8(_mm_or_si128(hv, mv))) continue;
+            if (Marked(at, uint32_t(_mm_movemask_epi8(hv)), uint32_t(_mm_movemask_epi8(mv)), found)) return true;
+        }
+        return false;
+    }
+
+    template <class Found>
+    ORVEN_AVX2 bool Wide(size_t a, size_t b, Found& found) const {
+        const __m256i h = _mm256_set1_epi16(short(head)), m = _mm256_set1_epi16(short(middle));
+        for (size_t at = a; at < b; at += 32) {
+            const __m256i v = _mm256_load_si256(reinterpret_cast<const __m256i*>(data + at));
+            const __m256i hv = _mm256_cmpeq_epi16(v, h), mv = _mm256_cmpeq_epi16(v, m);
+            if (_mm256_testz_si256(_mm256_or_si256(hv, mv), _mm256_or_si256(hv, mv))) continue;
+            if (Marked(at, uint32_t(_mm256_movemask_epi8(hv)), uint32_t(_mm256_movemask_epi8(mv)), found))
+                return true;
+        }
+        return false;
     }
 #endif
-    for (; at <= last; ++at)
-        if (data[at] == c0 && data[at + 1] == c1 && data[at + 2] == c2 && data[at + 3] == c3) return at;
-    return kCodeAbsent;
+
+    const uint8_t* data;
+    uint32_t word;
+    uint16_t head, middle;
+};
+
+}  // namespace
+
+size_t FindCode(const uint8_t* data, size_t size, size_t from, const char* code) {
+    if (size < 4 || from > size - 4) return kCodeAbsent;
+    size_t first = kCodeAbsent;
+    CodeScan(data, code).Run(from, size - 3, [&first](size_t p) {
+        first = p;
+        return true;
+    });
+    return first;
 }
 
 namespace {
@@ -54,28 +176,14 @@ bool SampleInfoFits(const uint8_t* image, size_t size, size_t at) {
     return uint64_t(at) + ReadU32(image + at) + 16 <= size;
 }
 
-// Room for one more element, doubling the capacity when full, so that a table
+// Room for `more` elements, doubling the capacity when short, so that a table
 // of n entries is copied about n times in all however large it grows.
 template <class T>
-void MakeRoom(TArray<T>& table) {
-    if (table.count == table.capacity) table.SetCapacity(table.capacity < 32 ? 64 : table.capacity * 2, table.count);
-}
-
-template <class T>
-void AppendDoubling(TArray<T>& table, const T& value) {
-    MakeRoom(table);
-    table.Append(value);
-}
-
-// Index of the lowest set bit of a non-zero mask.
-inline unsigned LowestBit(unsigned mask) {
-#if defined(_MSC_VER)
-    unsigned long index;
-    _BitScanForward(&index, mask);
-    return unsigned(index);
-#else
-    return unsigned(__builtin_ctz(mask));
-#endif
+void MakeRoom(TArray<T>& table, uint32_t more) {
+    if (table.capacity - table.count >= more) return;
+    uint64_t capacity = table.capacity < 32 ? 64 : uint64_t(table.capacity) * 2;
+    if (capacity < uint64_t(table.count) + more) capacity = uint64_t(table.count) + more;
+    table.SetCapacity(capacity > UINT32_MAX ? UINT32_MAX : uint32_t(capacity), table.count);
 }
 
 // Appends to `out` every position p in [from, to) where the four bytes at p
@@ -84,37 +192,11 @@ void CollectCode(const uint8_t* data, size_t size, size_t from, size_t to, const
                  TArray<uint32_t>& out) {
     if (size < 4) return;
     if (to > size - 3) to = size - 3;
-    uint32_t word;
-    std::memcpy(&word, code, 4);
-    size_t at = from;
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-    // Sixty-four positions at a time; only those holding the code's first two
-    // bytes are looked at more closely.
-    const __m128i first = _mm_set1_epi8(code[0]), second = _mm_set1_epi8(code[1]);
-    const auto pairs = [&](const uint8_t* p) {
-        return _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), first),
-                             _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1)), second));
-    };
-    for (; at + 64 <= to && size - at >= 65; at += 64) {
-        const uint8_t* block = data + at;
-        const __m128i m0 = pairs(block), m1 = pairs(block + 16), m2 = pairs(block + 32), m3 = pairs(block + 48);
-        if (!_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3)))) continue;
-        const unsigned masks[4] = {unsigned(_mm_movemask_epi8(m0)), unsigned(_mm_movemask_epi8(m1)),
-                                   unsigned(_mm_movemask_epi8(m2)), unsigned(_mm_movemask_epi8(m3))};
-        for (size_t part = 0; part < 4; ++part)
-            for (unsigned mask = masks[part]; mask; mask &= mask - 1) {
-                const size_t pos = at + 16 * part + LowestBit(mask);
-                uint32_t bytes;
-                std::memcpy(&bytes, data + pos, 4);
-                if (bytes == word) AppendDoubling(out, uint32_t(pos));
-            }
-    }
-#endif
-    for (; at < to; ++at) {
-        uint32_t bytes;
-        std::memcpy(&bytes, data + at, 4);
-        if (bytes == word) AppendDoubling(out, uint32_t(at));
-    }
+    CodeScan(data, code).Run(from, to, [&out](size_t p) {
+        MakeRoom(out, 1);
+        out.items[out.count++] = uint32_t(p);
+        return false;
+    });
 }
 
 // The occurrences of one code, found a stretch at a time: every occurrence
@@ -129,10 +211,21 @@ public:
     // before index `hint` is; Count() (once the image is scanned to its end)
     // when there is none. Searches mostly move on by one or two.
     uint32_t Seek(uint32_t hint, size_t from) {
+        const uint32_t n = positions.count;
+        if (hint < n && positions[hint] >= from) return hint;
+        if (hint + 1 < n && positions[hint + 1] >= from) return hint + 1;
+        return SeekFurther(hint, from);
+    }
+
+    // The position of occurrence k, or kCodeAbsent for Count().
+    size_t At(uint32_t k) const { return k < positions.count ? positions[k] : kCodeAbsent; }
+
+private:
+    // The slow path, kept out of line so that Seek inlines.
+    ORVEN_NOINLINE uint32_t SeekFurther(uint32_t hint, size_t from) {
         for (;;) {
             const uint32_t n = positions.count;
             if (hint < n && positions[hint] >= from) return hint;
-            if (hint + 1 < n && positions[hint + 1] >= from) return hint + 1;
             if (n && positions[n - 1] >= from) {
                 uint32_t low = hint, high = n - 1;   // positions[high] >= from
                 while (low < high) {
@@ -151,10 +244,6 @@ public:
         }
     }
 
-    // The position of occurrence k, or kCodeAbsent for Count().
-    size_t At(uint32_t k) const { return k < positions.count ? positions[k] : kCodeAbsent; }
-
-private:
     const uint8_t* data;
     size_t size;
     const char* code;
@@ -182,25 +271,35 @@ public:
         const uint32_t first = insh.Seek(0, lins);
         uint32_t headers = 0;
         for (uint32_t k = first; insh.At(k) != kCodeAbsent; k = insh.Seek(k + 1, insh.At(k) + 8)) ++headers;
-        const uint32_t base = instruments.count;
+        const uint32_t base = instruments.count, regionBase = regionTable.count;
         instruments.Grow(base + headers, base + headers);
         instrumentNames.Grow(instrumentNames.count + headers, instrumentNames.count);
         uint32_t k = first;
         for (uint32_t i = 0; i < headers; ++i, k = insh.Seek(k + 1, insh.At(k) + 8))
             if (!Instrument(instruments[base + i], insh.At(k))) return 0;
+        // The region table has stopped growing: the columns point into it.
+        const uint8_t* const* column = regionTable.items + regionBase;
+        for (uint32_t i = base; i < instruments.count; ++i) {
+            InstrumentEntry& entry = instruments[i];
+            const uint32_t n = entry.waveLinks.count;
+            entry.regionHeaders.items = column;
+            entry.waveLinks.items = column + n;
+            entry.sampleInfos.items = column + 2 * size_t(n);
+            column += 3 * size_t(n);
+        }
         return 1;
     }
 
 private:
     // One instrument header at I; 0 when the whole read must fail.
     int Instrument(InstrumentEntry& entry, size_t I) {
-        entry.name = nullptr;
+        entry = InstrumentEntry{nullptr, {nullptr, 0}, {nullptr, 0}, {nullptr, 0}};
         if (I + 12 > size) return 0;
         const uint32_t regions = ReadU32(image + I + 8);
 
         // Slots exist only for the region headers found, so a count the file
         // cannot back allocates nothing for the regions that are not there;
-        // they are counted first and each table is allocated once. (No
+        // they are counted first and the table grows once for them. (No
         // search is made past the last header counted: past the last
         // instrument it would run through the whole wave pool.)
         firstRgnh = rgnh.Seek(firstRgnh, I + 8);
@@ -210,9 +309,11 @@ private:
                  k = rgnh.Seek(k + 1, rgnh.At(k) + 8))
                 if (++headers == regions) break;
         if (headers) {
-            entry.regionHeaders.SetCapacity(headers, headers);
-            entry.waveLinks.SetCapacity(headers, headers);
-            entry.sampleInfos.SetCapacity(headers, headers);
+            // Region headers lie at least eight bytes apart: 3 * headers fits.
+            MakeRoom(regionTable, 3 * headers);
+            const uint8_t** headerColumn = regionTable.items + regionTable.count;
+            const uint8_t** linkColumn = headerColumn + headers;
+            const uint8_t** infoColumn = linkColumn + headers;
             uint32_t k = firstRgnh;
             const size_t R0 = rgnh.At(k);
             uint32_t w = firstWsmp = wsmp.Seek(firstWsmp, R0 + 8);
@@ -222,14 +323,16 @@ private:
                 const size_t W = wsmp.At(w);
                 const size_t K = wlnk.At(l);
                 if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
-                entry.regionHeaders[i] = image + R + 8;
-                entry.waveLinks[i] = image + K + 8;
-                entry.sampleInfos[i] = W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr;
+                headerColumn[i] = image + R + 8;
+                linkColumn[i] = image + K + 8;
+                infoColumn[i] = W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr;
                 if (++i == headers) break;
                 k = rgnh.Seek(k + 1, R + 8);
                 w = wsmp.Seek(w, rgnh.At(k) + 8);
                 l = wlnk.Seek(l, rgnh.At(k) + 8);
             }
+            regionTable.count += 3 * headers;
+            entry.regionHeaders.count = entry.waveLinks.count = entry.sampleInfos.count = headers;
         }
 
         firstInam = inam.Seek(firstInam, I + 8);
@@ -362,6 +465,7 @@ void ResetSoundSet() {
     FreeInstrumentNames();
     instrumentNames.SetCapacity(0, 0);
     instruments.SetCapacity(0, 0);
+    regionTable.SetCapacity(0, 0);
     wavePool = poolCues = nullptr;
     poolCueCount = 0;
 }

@@ -7,18 +7,28 @@
 
 #include "../rtl/Array.h"
 
-struct InstrumentEntry {
-    char* name;                              // 'INAM' text inside SoundSetImage
-    TArray<const uint8_t*> regionHeaders;   // RGNHEADER data, one per region
-    TArray<const uint8_t*> waveLinks;       // WAVELINK data, one per region
-    TArray<const uint8_t*> sampleInfos;     // WSMPL data, or null: no loop
+// One column of an instrument's regions: `count` positions inside
+// SoundSetImage, held in regionTable.
+struct RegionColumn {
+    const uint8_t* const* items;
+    uint32_t count;
 
-    InstrumentEntry() : regionHeaders(64), waveLinks(64), sampleInfos(64) {}
+    const uint8_t* operator[](uint32_t i) const { return items[i]; }
+};
+
+struct InstrumentEntry {
+    char* name;                   // 'INAM' text inside SoundSetImage
+    RegionColumn regionHeaders;   // RGNHEADER data, one per region
+    RegionColumn waveLinks;       // WAVELINK data, one per region
+    RegionColumn sampleInfos;     // WSMPL data, or null: no loop
 };
 
 // Defined with the other process-wide objects (mem/ExeStatics.cpp).
 extern TArray<uint8_t>& SoundSetImage;
 extern TArray<InstrumentEntry>& instruments;
+// The region columns of every instrument, in instrument order: each
+// instrument's headers, then its links, then its sample infos.
+extern TArray<const uint8_t*>& regionTable;
 extern TArray<wchar_t*>& instrumentNames;
 extern const uint8_t* wavePool;
 extern const uint8_t* poolCues;
@@ -45,6 +55,10 @@ void FreeInstrumentNames();
 void ResetSoundSet();
 
 const size_t kCodeAbsent = ~size_t(0);
+
+// Whether code searches compare 32 bytes at a time (set from the processor
+// at start) or 16.
+extern bool codeScanWide;
 
 // First position at or after `from` where the four bytes equal `code`, or
 // kCodeAbsent when none lies wholly inside the `size` bytes.

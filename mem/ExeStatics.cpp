@@ -56,6 +56,7 @@ struct ProcessObjects {
     // 2. The application's arrays.
     TArray<uint8_t> soundSetImage{256};
     TArray<InstrumentEntry> instruments{4};
+    TArray<const uint8_t*> regionTable{256};
     TArray<wchar_t*> instrumentNames{64};
     TArray<uint8_t> waveImage{256};
     WinsockStartup winsock;
@@ -77,6 +78,7 @@ CHeapCliDebug* ProcessHeapClient() { return heapClient; }
 
 TArray<uint8_t>& SoundSetImage = processObjects.soundSetImage;
 TArray<InstrumentEntry>& instruments = processObjects.instruments;
+TArray<const uint8_t*>& regionTable = processObjects.regionTable;
 TArray<wchar_t*>& instrumentNames = processObjects.instrumentNames;
 TArray<uint8_t>& WaveImage = processObjects.waveImage;
 TArray<CWindowEntry>& windowTable = processObjects.windowTable;

@@ -216,7 +216,7 @@ TEST(Child, EveryObjectFilled) {
     SoundSetImage.Grow(1000, 1000);
     WaveImage.Grow(5000, 5000);
     instruments.Grow(3, 3);
-    instruments[1].regionHeaders.Grow(2, 2);
+    regionTable.Grow(6, 6);
     instrumentNames.Grow(4, 4);
     windowTable.Grow(3, 3);
     freeWindowSlots.Grow(2, 2);
