@@ -12,6 +12,7 @@
 #include "panel/Panel.h"
 #include "pixels.h"
 #include "panel_window.h"
+#include "recording.h"
 
 namespace {
 
@@ -117,6 +118,17 @@ TEST(ButtonCaption, CentredOrAtZeroWhenLarger) {
     const POINT wide = ButtonCaptionOrigin(SIZE{30, 30}, SIZE{40, 12});
     const POINT low = ButtonCaptionOrigin(SIZE{100, 5}, SIZE{40, 12});
     EXPECT_TRUE(odd.x == 30 && odd.y == 9 && wide.x == 0 && wide.y == 9 && low.x == 30 && low.y == 0);
+}
+
+TEST(ButtonCaption, WhiteWhateverTheScheme) {
+    DistinctScheme scheme;
+    CButton* button = CreateButton(L"Play");
+    button->width = 50;
+    button->height = 20;
+    RecordingPainter painter;
+    button->OnPaint(&painter);
+    EXPECT_EQ("text Play 25,10 #16777215", painter.draws.back());
+    button->Destroy(1);
 }
 
 namespace {

@@ -421,9 +421,10 @@ TEST_F(EditWindow, MeasuresZeroWithoutAnalysisAndRetries) {
     EXPECT_EQ(2u, edit->Caret);
     EXPECT_EQ(0, edit->TextX(2, 0));
     EXPECT_EQ(1u, edit->Stale);
+    DistinctScheme scheme;
     edit->OnPaint(&root.painter);
     const std::vector<std::string>& draws = root.painter.draws;
-    EXPECT_NE(std::find(draws.begin(), draws.end(), "text ab 2,12"), draws.end());
+    EXPECT_NE(std::find(draws.begin(), draws.end(), "text ab 2,12" + scheme.Ink(2)), draws.end());
 
     // In a window the next measurement succeeds.
     ASSERT_TRUE(AddControl(nullptr, edit, panel, "edit"));

@@ -30,6 +30,7 @@ TEST(Label, TextCentredClippedWhenWiderAtTopWhenLower) {
     label->height = 20;
     const std::string back = " #" + std::to_string((*currentScheme)[6] & 0xFFFFFF);
     const std::string fills = "fill 1,0,49,20" + back + " fill 0,1,1,19" + back + " fill 49,1,50,19" + back;
+    const std::string ink = " #" + std::to_string((*currentScheme)[5] & 0xFFFFFF);
     struct {
         SIZE text;
         const char* draws;
@@ -46,7 +47,7 @@ TEST(Label, TextCentredClippedWhenWiderAtTopWhenLower) {
         label->OnPaint(&p);
         std::string drawn;
         for (const std::string& d : p.draws) drawn += (drawn.empty() ? "" : " ") + d;
-        EXPECT_EQ(fills + r.draws, drawn);
+        EXPECT_EQ(fills + r.draws + ink, drawn);
         EXPECT_EQ(r.clips, p.calls.size());
         EXPECT_EQ(0, p.clipDepth);
     }

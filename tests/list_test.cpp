@@ -242,15 +242,16 @@ TEST_F(ListTest, PaintsOnlyTheVisibleRowsWithoutAllocating) {
     int32_t item = 20;
     Make(names, &item, 0, 100);
     list->ScrollY = 12 * 15;   // rows 15 to 23 in view
+    DistinctScheme scheme;
     RecordingPainter painter;
     list->OnPaint(&painter);
     std::vector<std::string> texts;
     for (const std::string& d : painter.draws)
         if (d.compare(0, 4, "text") == 0 || d.compare(0, 3, "xor") == 0) texts.push_back(d);
     ASSERT_EQ(11u, texts.size());   // rows 14 to 23 (the band's edges) and the highlight
-    EXPECT_EQ("text n14 2,170", texts.front());
+    EXPECT_EQ("text n14 2,170" + scheme.Ink(2), texts.front());
     EXPECT_EQ("xor 1,242,127,254", texts[7]);
-    EXPECT_EQ("text n23 2,278", texts.back());
+    EXPECT_EQ("text n23 2,278" + scheme.Ink(2), texts.back());
 
     CountingHeap counting;
     for (int i = 0; i < 50; ++i) {

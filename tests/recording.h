@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mem/ExeHeapSrv.h"
+#include "panel/ColorScheme.h"
 #include "panel/PanelPainter.h"
 
 // Paint calls in order; NeedsPaint answers from an update rectangle.
@@ -36,10 +37,11 @@ struct RecordingPainter : IPainter {
     void DrawFrame(const RECT& r, uint32_t c) override { Draw("frame", r, c); }
     void DragLine(POINT a, POINT b) override { Draw("dragline", RECT{a.x, a.y, b.x, b.y}); }
     void DragRect(const RECT& r) override { Draw("dragrect", r); }
-    void DrawText(const wchar_t* text, POINT at, uint32_t) override {
+    void DrawText(const wchar_t* text, POINT at, uint32_t c) override {
         std::string narrow;
         for (const wchar_t* p = text; *p; ++p) narrow += *p < 128 ? char(*p) : '?';
-        draws.push_back("text " + narrow + " " + std::to_string(at.x) + "," + std::to_string(at.y));
+        draws.push_back("text " + narrow + " " + std::to_string(at.x) + "," + std::to_string(at.y) + " #" +
+                        std::to_string(c & 0xFFFFFF));
     }
     void SetFont(const wchar_t* face, int32_t size, uint32_t f) override {
         std::string narrow;
@@ -75,6 +77,20 @@ struct RecordingPainter : IPainter {
                         std::to_string(r.right) + "," + std::to_string(r.bottom) +
                         (colour ? " #" + std::to_string(colour & 0xFFFFFF) : ""));
     }
+};
+
+// While alive, the current colour scheme has eleven different entries, so that
+// a recorded colour tells which entry was used.
+struct DistinctScheme {
+    ColorScheme scheme;
+    const ColorScheme* previous = currentScheme;
+    DistinctScheme() {
+        for (uint32_t i = 0; i < 11; ++i) scheme.colors[i] = 0xFF000000u | (i + 1) * 0x0F0D0Bu;
+        currentScheme = &scheme;
+    }
+    ~DistinctScheme() { currentScheme = previous; }
+    // Entry i as the painter records a colour.
+    std::string Ink(uint32_t i) const { return " #" + std::to_string(scheme[i] & 0xFFFFFF); }
 };
 
 // Counts the thread heap's allocations while installed.
