@@ -14,9 +14,11 @@ namespace {
 // A root without a window that records the notifications queued on it.
 struct Root : CControl {
     std::vector<std::string> heard;
+    std::vector<RECT> invalid;
     void QueueNotification(ControlCallback, uint32_t, const char* name, int32_t value) override {
         heard.push_back(std::string(name ? name : "") + " " + std::to_string(value));
     }
+    void InvalidateRect(const RECT& r) override { invalid.push_back(r); }
 };
 
 void Callback(uint32_t, const char*, int32_t) {}
@@ -218,6 +220,21 @@ TEST_F(ListTest, KeysSelectScrollAndStopAtTheEnds) {
     EXPECT_EQ(96, list->ScrollBar->Page);
     EXPECT_EQ(480, list->ScrollBar->Total);
     EXPECT_EQ(12, list->ScrollBar->Step);
+}
+
+TEST_F(ListTest, DraggingItsScrollBarScrollsAndRepaintsTheRows) {
+    int32_t item = 0;
+    Make(std::vector<std::wstring>(40, L"row"), &item, 0, 100);
+    const RECT bar = CControl::RectOf(list->ScrollBar);
+    EXPECT_TRUE(bar.left == 128 - kListScrollWidth && bar.top == 0 && bar.right == 128 && bar.bottom == 100);
+    root->invalid.clear();
+    Click(121, 20);   // the thumb: 72 track pixels for 480 row pixels, 14 long from 14
+    root->OnMouseMove(0, POINT{121, 20 + 36});
+    root->OnMouseUp(kMouseLeft, 0, POINT{121, 20 + 36});
+    EXPECT_EQ(240, list->ScrollY);
+    EXPECT_EQ(240, list->ScrollBar->Value);
+    EXPECT_TRUE(std::any_of(root->invalid.begin(), root->invalid.end(),
+                            [](const RECT& r) { return r.left == 0 && r.right == 128 && r.bottom == 100; }));
 }
 
 TEST_F(ListTest, AnEmptyListIgnoresEveryKeyAndClick) {
