@@ -154,6 +154,7 @@ TEST(ListGeometry, RowsKeysAndScrolling) {
     EXPECT_EQ(0, ListScrollIntoView(3, 0, 100));
     EXPECT_EQ(12 * 11 - 96, ListScrollIntoView(10, 0, 100));
     EXPECT_EQ(24, ListScrollIntoView(2, 60, 100));
+    EXPECT_EQ(12 * 9 - 96, ListScrollIntoView(8, 5, 100));   // cut off at the bottom
 }
 
 TEST_F(ListTest, SortsUpperAndLowerCaseTogetherAndFindsTheBoundItem) {
