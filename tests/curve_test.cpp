@@ -146,6 +146,8 @@ TEST(CurveMouse, PressOnTheLineDragsATemporaryPointThatSnaps) {
     CCurve* c = MakeCurve(Half);   // the line is on row 185
     c->SetXRange(-2, 4);           // columns -32 and 64, zero at 0
     c->ValueMin = -1;              // rows 738 and 0, zero at 369
+    EXPECT_EQ(kCurveNewPoint, c->HitTest(100, 185 + 9).mode);   // the farthest row that hits
+    EXPECT_EQ(kCurveBand, c->HitTest(100, 185 - 10).mode);
     Press(c, kMouseLeft, 100, 188);
     EXPECT_EQ(kCurveNewPoint, c->Drag.mode);
     CurvePoint* p = c->FindPoint(kCurveTemporaryId);
