@@ -280,3 +280,28 @@ TEST_F(InfoPanel, EditsCommitSlidersRewriteAndAnyTypedValueIsSafe) {
     }
     EXPECT_EQ(123456789012345.0f, envelopeParams[0]);
 }
+
+TEST_F(InfoPanel, ASliderMoveRepaintsItsEditAndTheCurve) {
+    Build(0);
+    const Pixels before = ReadBack(panel->painter->GetHDC(), W, H);
+    CControl* sustain = Find("Sustain");
+    const POINT end = {sustain->x + sustain->width - 1, sustain->y + 6};
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, end);
+    Send(WM_LBUTTONUP, 0, end);
+    ASSERT_EQ(1.0f, envelopeParams[1]);
+    UpdateWindow(handle);
+    const Pixels moved = ReadBack(panel->painter->GetHDC(), W, H);
+    Build(0);   // every control drawn afresh
+    const Pixels rebuilt = ReadBack(panel->painter->GetHDC(), W, H);
+    for (const char* name : {"edt_Sustain", "curve"}) {
+        const RECT r = CControl::RectOf(Find(name));
+        int changed = 0, stale = 0;
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) {
+                changed += before.at(x, y) != rebuilt.at(x, y);
+                stale += moved.at(x, y) != rebuilt.at(x, y);
+            }
+        EXPECT_GT(changed, 0) << name;
+        EXPECT_EQ(0, stale) << name;
+    }
+}
