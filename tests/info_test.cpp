@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "app/Envelope.h"
 #include "app/InfoPanel.h"
@@ -175,6 +176,9 @@ TEST_F(InfoPanel, EveryControlAtItsPlaceWithItsTextAndCallback) {
     }
     CControl* curve = Find("curve");
     ASSERT_EQ(envelopeCurve, curve);
+    const CCurve* c = envelopeCurve;   // the first build's view
+    EXPECT_TRUE(c->OriginX == -0.062785916f && c->ViewBottom == -0.0915217251f && c->ViewTop == 1.09366345f &&
+                c->ZoomX == 410.0625f && c->ValueScale == 486.0f);
     const RECT r = CControl::RectOf(curve);
     EXPECT_TRUE(r.left == 2 && r.top == 108 && r.right == W - 2 && r.bottom == H - 2);
     EXPECT_EQ(nullptr, curve->callback);
@@ -304,4 +308,14 @@ TEST_F(InfoPanel, ASliderMoveRepaintsItsEditAndTheCurve) {
         EXPECT_GT(changed, 0) << name;
         EXPECT_EQ(0, stale) << name;
     }
+}
+
+TEST_F(InfoPanel, TheEnvelopePlayButtonPlaysTheEnvelopedWave) {
+    Build(0);
+    CControl* play = Find("arPlay");
+    play->callback(play->userData, play->name, 1);
+    const std::vector<uint8_t> played(WaveImage.items, WaveImage.items + WaveImage.count);
+    StopSound();
+    ASSERT_TRUE(RenderEnvelopeImage(1));
+    EXPECT_TRUE(played == std::vector<uint8_t>(WaveImage.items, WaveImage.items + WaveImage.count));
 }
