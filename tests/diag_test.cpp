@@ -140,6 +140,12 @@ Child RunChild(const char* name, const std::wstring& directory, std::vector<int>
             run.err.append(buffer, got);
         }
         if (WaitForSingleObject(process.hProcess, 30) != WAIT_TIMEOUT) break;
+        if (GetTickCount() - start > 60000) {
+            ADD_FAILURE() << "Child." << name << " still ran after 60 s: ended";
+            TerminateProcess(process.hProcess, 998);
+            WaitForSingleObject(process.hProcess, 5000);
+            break;
+        }
         Seek seek = {process.dwProcessId, nullptr};
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&seek));
         if (seek.found) {
@@ -154,10 +160,17 @@ Child RunChild(const char* name, const std::wstring& directory, std::vector<int>
             run.boxes.push_back(box);
             PostMessageA(seek.found, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                          reinterpret_cast<LPARAM>(GetDlgItem(seek.found, id)));
+            const DWORD answered = GetTickCount();
             while (IsWindow(seek.found) && WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+                if (GetTickCount() - answered > 30000) {
+                    ADD_FAILURE() << "Child." << name << ": the box \"" << box.caption
+                                  << "\" was still up 30 s after its answer: ended";
+                    TerminateProcess(process.hProcess, 997);
+                    WaitForSingleObject(process.hProcess, 5000);
+                    break;
+                }
             }
         }
-        if (GetTickCount() - start > 60000) TerminateProcess(process.hProcess, 998);
     }
     DWORD got = 0;
     char buffer[4096];
