@@ -211,10 +211,14 @@ TEST(Child, OverrunWithoutLogs) {
 
 TEST(Child, OverrunWithLogs) {
     if (!InChild()) GTEST_SKIP();
-    char* p = static_cast<char*>(ThreadHeap->Alloc(10, 0, kTag, 42));
-    p[ThreadHeap->Size(p)] = 'X';
-    PutFile(L"block.bin", std::string(p - kHeapHeaderSize, ThreadHeap->Size(p) + kHeapOverhead));
-    ThreadHeap->Free(p);
+    std::string blocks;
+    for (uint32_t size : {10u, 21u}) {
+        char* p = static_cast<char*>(ThreadHeap->Alloc(size, 0, kTag, 42));
+        p[ThreadHeap->Size(p)] = 'X';
+        blocks.append(p - kHeapHeaderSize, ThreadHeap->Size(p) + kHeapOverhead);
+        ThreadHeap->Free(p);
+    }
+    PutFile(L"block.bin", blocks);
 }
 
 TEST(Child, ThreeLeaks) {
@@ -264,17 +268,27 @@ TEST(MemoryReports, AnOverrunAppendsOneRecordOrOnlyALineWithoutLogs) {
     ASSERT_TRUE(CreateDirectoryW((folder + L"\\Logs").c_str(), nullptr));
     const Child logged = RunChild("OverrunWithLogs", folder);
     EXPECT_EQ(0u, logged.exitCode) << logged.err;
-    const std::string before = FileBytes(folder + L"\\block.bin");
+    const std::string blocks = FileBytes(folder + L"\\block.bin");
     const std::string log = FileBytes(folder + L"\\Logs\\MemCorrupt.log");
     const std::string name = std::string(kTag) + '\0';
-    const size_t used = 8 + name.size() + before.size();
-    ASSERT_EQ(0u, log.size() % 16);
-    ASSERT_GE(log.size(), used + 2);
-    EXPECT_LT(log.size(), used + 2 + 16);
-    EXPECT_EQ(std::string("\x01\0\0\0\x2A\0\0\0", 8), log.substr(0, 8));
-    EXPECT_EQ(name, log.substr(8, name.size()));
-    EXPECT_EQ(before, log.substr(8 + name.size(), before.size()));   // header, user bytes, tail
-    EXPECT_EQ(std::string(log.size() - used, '#'), log.substr(used));
+    // Each record is filled with '#' to a multiple of 16 bytes, two at least:
+    // 53 bytes come before the filler for 10 user bytes (and 20 of
+    // bookkeeping), 64 for 21.
+    const struct { size_t user, record; } rows[] = {{10, 64}, {21, 80}};
+    size_t at = 0, from = 0;
+    for (const auto& row : rows) {
+        const std::string before = blocks.substr(from, row.user + kHeapOverhead);
+        from += before.size();
+        const std::string record = log.substr(at, row.record);
+        at += record.size();
+        const size_t used = 8 + name.size() + before.size();
+        ASSERT_EQ(row.record, record.size()) << row.user;
+        EXPECT_EQ(std::string("\x01\0\0\0\x2A\0\0\0", 8), record.substr(0, 8));
+        EXPECT_EQ(name, record.substr(8, name.size()));
+        EXPECT_EQ(before, record.substr(8 + name.size(), before.size()));   // header, user bytes, tail
+        EXPECT_EQ(std::string(row.record - used, '#'), record.substr(used)) << row.user;
+    }
+    EXPECT_EQ(log.size(), at);
 }
 
 TEST(MemoryReports, LeaksAtExitAreListedAndShownUntilCancel) {
