@@ -289,12 +289,18 @@ TEST(MemoryReports, AnOverrunAppendsOneRecordOrOnlyALineWithoutLogs) {
         EXPECT_EQ(std::string(row.record - used, '#'), record.substr(used)) << row.user;
     }
     EXPECT_EQ(log.size(), at);
+    // A later run appends its records.
+    EXPECT_EQ(0u, RunChild("OverrunWithLogs", folder).exitCode);
+    const std::string both = FileBytes(folder + L"\\Logs\\MemCorrupt.log");
+    EXPECT_EQ(log, both.substr(0, log.size()));
+    EXPECT_EQ(2 * log.size(), both.size());
 }
 
 TEST(MemoryReports, LeaksAtExitAreListedAndShownUntilCancel) {
-    const std::wstring leakLog = Directory() + L"MemLeak.log";
-    DeleteFileW(leakLog.c_str());
-    const Child run = RunChild("ThreeLeaks", Directory(), {IDOK, IDCANCEL});
+    const std::wstring leakLog = Directory() + L"MemLeak.log", elsewhere = Scratch(L"diag-elsewhere");
+    PutFile(leakLog, std::string(2000, '~') + "\r\n");   // replaced, not appended to
+    const Child run = RunChild("ThreeLeaks", elsewhere, {IDOK, IDCANCEL});
+    EXPECT_FALSE(Exists(elsewhere + L"\\MemLeak.log"));   // beside the program, whatever the current folder
     EXPECT_EQ(0u, run.exitCode) << run.err;
     ASSERT_EQ(2u, run.boxes.size());
     const std::string log = FileBytes(leakLog);
@@ -324,9 +330,11 @@ TEST(MemoryReports, WithoutLeaksNoBoxAndAnOlderFileStays) {
 
 TEST(MemoryReports, AnImpossibleAllocationListsTheLiveBlocksAndEndsWithOne) {
     const std::wstring errorLog = Directory() + L"MemError.log", leakLog = Directory() + L"MemLeak.log";
-    DeleteFileW(errorLog.c_str());
+    const std::wstring elsewhere = Scratch(L"diag-elsewhere");
+    PutFile(errorLog, std::string(4000, '~'));
     DeleteFileW(leakLog.c_str());
-    const Child run = RunChild("Impossible", Directory());
+    const Child run = RunChild("Impossible", elsewhere);
+    EXPECT_FALSE(Exists(elsewhere + L"\\MemError.log"));
     EXPECT_EQ(1u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size());
     EXPECT_EQ("Error", run.boxes[0].caption);
@@ -334,6 +342,7 @@ TEST(MemoryReports, AnImpossibleAllocationListsTheLiveBlocksAndEndsWithOne) {
     const std::string log = FileBytes(errorLog);
     DeleteFileW(errorLog.c_str());
     EXPECT_EQ(0u, log.find("offset "));
+    EXPECT_EQ(std::string::npos, log.find('~'));   // the older file replaced
     const size_t twelve = log.find(" .\\DiagTest.cpp:12\r\n"), eleven = log.find(" .\\DiagTest.cpp:11\r\n");
     EXPECT_NE(std::string::npos, twelve);
     EXPECT_LT(twelve, eleven);   // newest first
