@@ -2,7 +2,7 @@
 function(orven_control_test name library)
   add_executable(${name} ${ARGN})
   target_compile_options(${name} PRIVATE ${ORVEN_WARNINGS})
-  target_link_libraries(${name} PRIVATE ${library} gtest gtest_main)
+  target_link_libraries(${name} PRIVATE ${library} orven_test_main)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
