@@ -13,22 +13,30 @@ inline uint16_t FoldUnit(wchar_t c) {
     return u >= 'A' && u <= 'Z' ? uint16_t(u + ('a' - 'A')) : u;
 }
 
-const uint32_t kKeyUnits = 8;
-
-// A name's first eight folded units, four to a word, the first the most
+// A name's first folded units packed into two words, the first the most
 // significant, zeros past its end: keys order as the names do, and names
-// with equal keys agree in their first eight units.
+// with equal keys agree in every unit the key holds, so they either both end
+// inside it or both go on from `rest`.
 struct RowSortKey {
     uint64_t head[2];
+    const wchar_t* rest;
     uint32_t item;
 };
 
-RowSortKey MakeSortKey(const wchar_t* name, uint32_t item) {
-    RowSortKey key = {{0, 0}, item};
-    if (!name) return key;
-    for (uint32_t i = 0; i < kKeyUnits && name[i]; ++i)
-        key.head[i / 4] |= uint64_t(FoldUnit(name[i])) << (16 * (3 - i % 4));
-    return key;
+// The key of `name` with units of `bits` bits (16 units of 8 bits, or 8 of
+// 16); false when a unit does not fit.
+bool MakeSortKey(const wchar_t* name, uint32_t item, uint32_t bits, RowSortKey& key) {
+    if (!name) name = L"";
+    const uint32_t perWord = 64 / bits;
+    key = RowSortKey{{0, 0}, name, item};
+    uint32_t i = 0;
+    for (; i < 2 * perWord && name[i]; ++i) {
+        const uint64_t unit = FoldUnit(name[i]);
+        if (unit >> bits) return false;
+        key.head[i / perWord] |= unit << (bits * (perWord - 1 - i % perWord));
+    }
+    key.rest = name + i;
+    return true;
 }
 
 }  // namespace
@@ -46,13 +54,19 @@ int CompareRowText(const wchar_t* a, const wchar_t* b) {
 void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names) {
     // The keys decide every comparison the full texts would, and run the
     // same quicksort, so the order is exactly the one CompareRowText gives.
+    // Sixteen units of eight bits when every name's first sixteen fit, else
+    // eight of sixteen.
     TArray<RowSortKey> keys(TArray<RowSortKey>::Sized(), count);
-    for (uint32_t i = 0; i < count; ++i) keys[i] = MakeSortKey(names[order[i]], order[i]);
-    QuickSort(keys.items, count, [names](const RowSortKey& a, const RowSortKey& b) {
+    uint32_t bits = 8;
+    for (uint32_t i = 0; i < count; ++i)
+        if (!MakeSortKey(names[order[i]], order[i], bits, keys[i])) {
+            bits = 16;
+            i = ~0u;   // again from the first, all with the wider units
+        }
+    QuickSort(keys.items, count, [](const RowSortKey& a, const RowSortKey& b) {
         if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
-        // Equal keys: both names ended inside them, or both go on past them.
-        return (a.head[1] & 0xFFFF) && CompareRowText(names[a.item] + kKeyUnits, names[b.item] + kKeyUnits) < 0;
+        return CompareRowText(a.rest, b.rest) < 0;
     });
     for (uint32_t i = 0; i < count; ++i) order[i] = keys[i].item;
 }
@@ -138,20 +152,25 @@ IList::CList::CList(uint32_t count, const wchar_t* const* names, int32_t* bound,
     for (uint32_t i = 0; i < count; ++i) Order[i] = i;
     if (Flags & kListSorted) SortRowOrder(Order.items, count, names);
     if (bound) Selected = RowOfItem(*bound);
-    // Each text copied once, in display order, into one block.
+    // Each text copied once, in the order of the names (the order they lie
+    // in memory), into one block; the rows then point at them in display order.
+    TArray<uint32_t> start(TArray<uint32_t>::Sized(), count);
     uint64_t units = 0;
-    for (uint32_t i = 0; i < count; ++i) units += (names[i] ? WideLength(names[i]) : 0) + 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        start[i] = uint32_t(units);
+        units += (names[i] ? WideLength(names[i]) : 0) + 1;
+    }
     // A count past 32 bits asks for more than 32 bits of bytes: the allocation fails.
     const uint32_t total = units > UINT32_MAX ? UINT32_MAX : uint32_t(units);
     RowText.SetCapacity(total, total);
-    Rows.SetCapacity(count, count);
     wchar_t* to = RowText.items;
     for (uint32_t i = 0; i < count; ++i) {
-        const wchar_t* text = names[Order[i]] ? names[Order[i]] : L"";
-        Rows[i] = to;
+        const wchar_t* text = names[i] ? names[i] : L"";
         while ((*to++ = *text++) != 0) {
         }
     }
+    Rows.SetCapacity(count, count);
+    for (uint32_t i = 0; i < count; ++i) Rows[i] = RowText.items + start[Order[i]];
 
     CScrollBar* bar = new (ThreadHeap->Alloc(sizeof(CListScrollBar), 0, CTL_LIST_TAG, __LINE__)) CListScrollBar(&ScrollY);
     bar->Step = 10;

@@ -75,20 +75,21 @@ TEST(ListSort, LargeListsMatchAReferenceSortOnEveryShape) {
         return s;
     };
     // Shuffled, sorted, reversed, all equal, and long names sharing prefixes
-    // of 6 to 10 units (the sort's keys hold 8).
-    for (int shape = 0; shape < 5; ++shape) {
+    // of 6 to 18 units (the sort's keys hold 8 units, or 16 when all of the
+    // names' units fit in 8 bits), with and without a unit past 8 bits.
+    for (int shape = 0; shape < 10; ++shape) {
+        const wchar_t* letters = shape < 5 ? L"aAbBzZ_[ \xE9\xFFFF" : L"aAbBzZ_[ \xE9\xFF";
         std::vector<std::wstring> names;
         for (int i = 0; i < 20000; ++i) {
             std::wstring s;
-            if (shape == 3) s = L"Same";
-            if (shape == 4) s = std::wstring(L"Prefixed!!").substr(0, 6 + random() % 5);
-            if (shape != 3)
-                for (int n = int(random() % 7) + (shape == 4 ? 0 : 1); n > 0; --n)
-                    s += wchar_t(L"aAbBzZ_[ \xE9\xFFFF"[random() % 11]);
+            if (shape % 5 == 3) s = L"Same";
+            if (shape % 5 == 4) s = std::wstring(L"Prefixed names!!!!").substr(0, 6 + random() % 13);
+            if (shape % 5 != 3)
+                for (int n = int(random() % 7) + (shape % 5 == 4 ? 0 : 1); n > 0; --n) s += letters[random() % 11];
             names.push_back(s);
         }
-        if (shape == 1) std::sort(names.begin(), names.end());
-        if (shape == 2) std::sort(names.rbegin(), names.rend());
+        if (shape % 5 == 1) std::sort(names.begin(), names.end());
+        if (shape % 5 == 2) std::sort(names.rbegin(), names.rend());
         std::vector<const wchar_t*> p;
         for (const std::wstring& s : names) p.push_back(s.c_str());
         std::vector<uint32_t> order(p.size());
