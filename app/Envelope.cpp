@@ -73,8 +73,7 @@ bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLen
 
     const uint32_t sampleCount = wave.dataSize / 2;
     uint32_t loopStart = sampleCount, loopLength = 0;
-    if (selectedInstrument >= 0 && uint32_t(selectedInstrument) < instruments.count)
-        RegionLoop(instruments[uint32_t(selectedInstrument)], 0, loopStart, loopLength);
+    if (const InstrumentEntry* entry = SelectedInstrument()) RegionLoop(*entry, 0, loopStart, loopLength);
     if (loopStartOut) *loopStartOut = loopStart;
     if (loopLengthOut) *loopLengthOut = loopLength;
 
@@ -107,25 +106,4 @@ bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLen
     const uint8_t size[4] = {uint8_t(riffSize), uint8_t(riffSize >> 8), uint8_t(riffSize >> 16), uint8_t(riffSize >> 24)};
     std::memcpy(WaveImage.items + 4, size, 4);
     return true;
-}
-
-void PlayEnvelope(uint32_t cue) {
-    StopSound();
-    if (RenderEnvelopeImage(cue)) PlayWaveImage();
-}
-
-void SaveEnvelope(uint32_t cue) {
-    StopSound();
-    if (const char* refusal = EnvelopeSaveRefusal()) {
-        ShowError(SaveOwnerWindow(), "Error", "%s", refusal);
-        return;
-    }
-    uint32_t loopStart = 0, loopLength = 0;
-    if (!RenderEnvelopeImage(cue, &loopStart, &loopLength)) {
-        ShowError(SaveOwnerWindow(), "Error", kNoWaveData, cue);
-        return;
-    }
-    SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%S-%S-%S).wav", saveFolder, SelectedInstrumentFileName(), cue,
-                            loopStart, loopLength, EnvelopeCountText(envelopeParams[0], 0),
-                            EnvelopeCountText(envelopeParams[1], 1), EnvelopeCountText(envelopeParams[2], 2)));
 }

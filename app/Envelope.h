@@ -39,8 +39,3 @@ inline uint64_t EnvelopeSourceIndex(uint64_t i, uint64_t loopStart, uint64_t loo
 // False, with an empty image, when the wave does not lie inside the sound set,
 // holds no data or the length is refused.
 bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStart = nullptr, uint32_t* loopLength = nullptr);
-
-void PlayEnvelope(uint32_t cue);
-// Refused with a message box (and nothing written) when the values or the
-// wave give nothing to save.
-void SaveEnvelope(uint32_t cue);

@@ -11,7 +11,7 @@
 #include "../rtl/Str.h"
 #include "Envelope.h"
 #include "SoundSet.h"
-#include "WaveImage.h"
+#include "WaveSave.h"
 
 wchar_t envelopeTexts[3][kEnvelopeTextUnits];
 CCurve* envelopeCurve = nullptr;
@@ -71,8 +71,7 @@ void BuildInfoPanel(CPanel* panel, int32_t instrument) {
     }
     DeleteControls(panel);
 
-    const InstrumentEntry* entry =
-        instrument >= 0 && uint32_t(instrument) < instruments.count ? &instruments[uint32_t(instrument)] : nullptr;
+    const InstrumentEntry* entry = InstrumentAt(instrument);
     // Region 0's wave: its facts and buttons only when it lies in the sound set.
     uint32_t cue = 0, listSize = 0;
     const uint8_t* list = entry && RegionCue(*entry, 0, cue) ? CueWaveList(cue, listSize) : nullptr;

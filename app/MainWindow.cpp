@@ -6,7 +6,7 @@
 #include "Envelope.h"
 #include "InfoPanel.h"
 #include "SoundSet.h"
-#include "WaveImage.h"
+#include "WaveSave.h"
 
 CRefObject* mainPanel = nullptr;
 CRefObject* infoPanel = nullptr;
@@ -27,10 +27,10 @@ void OnInstrumentSelected(uint32_t, const char*, int32_t) {
     // Whatever the new instrument holds, the previous sound ends here.
     StopSound();
     RebuildInfoPanel();
-    uint32_t cue;
-    if (selectedInstrument < 0 || uint32_t(selectedInstrument) >= instruments.count) return;
-    if (!RegionCue(instruments[uint32_t(selectedInstrument)], 0, cue)) return;
-    if (RenderEnvelopeImage(cue)) PlayWaveImage();
+    uint32_t cue, loopStart, loopLength;
+    const InstrumentEntry* entry = SelectedInstrument();
+    if (entry && RegionCue(*entry, 0, cue) && BuildWaveImage(WaveKind::Envelope, cue, loopStart, loopLength))
+        PlayWaveImage();
 }
 
 void ComposeMainWindow() {

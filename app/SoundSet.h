@@ -23,7 +23,7 @@ struct InstrumentEntry {
     RegionColumn sampleInfos;     // WSMPL data, or null: no loop
 };
 
-// Defined with the other process-wide objects (mem/ExeStatics.cpp).
+// Defined with the other process-wide objects (app/ExeStatics.cpp).
 extern TArray<uint8_t>& SoundSetImage;
 extern TArray<InstrumentEntry>& instruments;
 // The region columns of every instrument, in instrument order: each
@@ -34,6 +34,12 @@ extern const uint8_t* wavePool;
 extern const uint8_t* poolCues;
 extern uint32_t poolCueCount;   // cues of the pool table that lie inside the image
 extern int32_t selectedInstrument;   // index into instruments
+
+// The entry of instrument `index`, or null when there is none.
+inline const InstrumentEntry* InstrumentAt(int32_t index) {
+    return index >= 0 && uint32_t(index) < instruments.count ? &instruments[uint32_t(index)] : nullptr;
+}
+inline const InstrumentEntry* SelectedInstrument() { return InstrumentAt(selectedInstrument); }
 
 // Reads the file whole and indexes it: 1 on success, 0 on any failure, with
 // the index left empty.

@@ -1,52 +1,16 @@
 #include "WaveImage.h"
 
-#include <commdlg.h>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
 #include <mmsystem.h>
 
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 
-#include "../rtl/Str.h"
+#include "Envelope.h"
 #include "SoundSet.h"
-
-wchar_t saveFolder[260];
-void (*RebuildInfoPanelHook)() = nullptr;
-HWND (*OwnerWindowHook)() = nullptr;
-
-const char kNoWaveData[] = "The wave of cue %u holds no sound data to save.";
-
-HWND SaveOwnerWindow() { return OwnerWindowHook ? OwnerWindowHook() : nullptr; }
-
-namespace {
-wchar_t chosenPath[260];
-
-// The common-dialog library is loaded with the first save dialog, so that a
-// run without a save never pays for it; it stays loaded.
-typedef BOOL(WINAPI* SaveDialogFunction)(OPENFILENAMEW*);
-SaveDialogFunction SaveDialog() {
-    static SaveDialogFunction function = nullptr;
-    if (!function) {
-        HMODULE library = LoadLibraryW(L"comdlg32.dll");
-        if (library)
-            function = reinterpret_cast<SaveDialogFunction>(
-                reinterpret_cast<void*>(GetProcAddress(library, "GetSaveFileNameW")));
-    }
-    return function;
-}
-
-void RebuildInfoPanel() {
-    if (RebuildInfoPanelHook) RebuildInfoPanelHook();
-}
-
-// The path as narrow text for a message, with '?' for what the code page lacks.
-const char* DisplayPath(const wchar_t* path) {
-    static char narrow[4 * kPathUnits];
-    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, "?", nullptr)) narrow[0] = 0;
-    return narrow;
-}
-
-}  // namespace
 
 bool WriteWaveImageFile(const wchar_t* path) {
     FILE* file = _wfopen(path, L"wb");
@@ -100,60 +64,16 @@ bool BuildRawImage(uint32_t cue) {
     return true;
 }
 
-void PlayRaw(uint32_t cue) {
+bool BuildWaveImage(WaveKind kind, uint32_t cue, uint32_t& loopStart, uint32_t& loopLength) {
+    loopStart = loopLength = 0;
+    if (kind == WaveKind::Raw) return BuildRawImage(cue);
+    return RenderEnvelopeImage(cue, &loopStart, &loopLength);
+}
+
+void PlayWave(WaveKind kind, uint32_t cue) {
     StopSound();
-    if (BuildRawImage(cue)) PlayWaveImage();
-}
-
-void SaveRaw(uint32_t cue) {
-    StopSound();
-    if (!BuildRawImage(cue)) {
-        ShowError(SaveOwnerWindow(), "Error", kNoWaveData, cue);
-        return;
-    }
-    SaveWaveImage(TempTextW(L"%s%S (%u).wav", saveFolder, SelectedInstrumentFileName(), cue));
-}
-
-const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner) {
-    CopyWide(chosenPath, proposed, 260);
-    OPENFILENAMEW dialog;
-    std::memset(&dialog, 0, sizeof dialog);
-    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = L"Wave files (*.wav)\0*.wav\0";
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = chosenPath;
-    dialog.nMaxFile = 260;
-    dialog.lpstrInitialDir = saveFolder;
-    dialog.lpstrTitle = L"Save...";
-    const SaveDialogFunction show = SaveDialog();
-    if (!show) {
-        ShowError(owner, "Error", "The save dialog cannot be shown.");
-        return nullptr;
-    }
-    return show(&dialog) ? chosenPath : nullptr;
-}
-
-void ShowError(HWND owner, const char* caption, const char* format, ...) {
-    char text[4096];
-    va_list args;
-    va_start(args, format);
-    FormatTextV(text, sizeof text, format, args);
-    va_end(args);
-    MessageBoxA(owner, text, caption, MB_OK);
-}
-
-void SaveWaveImage(const wchar_t* proposed) {
-    HWND owner = SaveOwnerWindow();
-    const wchar_t* path = ChooseSaveFile(proposed, owner);
-    if (!path) {
-        RebuildInfoPanel();
-        return;
-    }
-    if (!WriteWaveImageFile(path)) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
-    if (owner) InvalidateRect(owner, nullptr, FALSE);
-    RebuildInfoPanel();
-    PathDirectory(saveFolder, path);
+    uint32_t loopStart, loopLength;
+    if (BuildWaveImage(kind, cue, loopStart, loopLength)) PlayWaveImage();
 }
 
 const char* FileNameOf(const char* name) {
@@ -165,9 +85,4 @@ const char* FileNameOf(const char* name) {
     }
     safe[n] = 0;
     return safe;
-}
-
-const char* SelectedInstrumentFileName() {
-    if (selectedInstrument < 0 || uint32_t(selectedInstrument) >= instruments.count) return "";
-    return FileNameOf(instruments[uint32_t(selectedInstrument)].name);
 }

@@ -1,13 +1,7 @@
-// The RIFF/WAVE image that is played or saved, the player calls and the save
-// dialog.
+// The RIFF/WAVE image that is played or saved, and the player calls.
 #pragma once
 
 #include <cstdint>
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
 
 #include "../rtl/Array.h"
 
@@ -16,17 +10,7 @@ const uint32_t kWaveImageReserve = 2822400;
 const uint32_t kPlayFlags = 0x0005;   // SND_MEMORY | SND_ASYNC
 const uint32_t kStopFlags = 0x0045;   // SND_PURGE | SND_MEMORY | SND_ASYNC
 
-extern TArray<uint8_t>& WaveImage;   // a process-wide object (mem/ExeStatics.cpp)
-extern wchar_t saveFolder[260];
-
-// Filled in by the information panel and the main window; null until then.
-extern void (*RebuildInfoPanelHook)();
-extern HWND (*OwnerWindowHook)();
-// The owner of the save dialog and of error boxes (null without a window).
-HWND SaveOwnerWindow();
-
-// The message for a wave that holds no sound data (format: the cue index).
-extern const char kNoWaveData[];
+extern TArray<uint8_t>& WaveImage;   // a process-wide object (app/ExeStatics.cpp)
 
 // Sets the count to the reserve so that the storage exists before any build.
 void ReserveWaveImage();
@@ -45,19 +29,17 @@ void PlayWaveImage();
 // whole 'data' chunk.
 bool BuildRawImage(uint32_t cue);
 
-void PlayRaw(uint32_t cue);
-// A wave without a whole 'data' chunk is refused with a message box.
-void SaveRaw(uint32_t cue);
+// The two images of a wave: as stored, and through the envelope.
+enum class WaveKind { Raw, Envelope };
 
-// The save dialog: the chosen path (valid until the next call) or null.
-const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner);
+// Builds the image of cue k (the enveloped one reports its loop, else 0 and
+// 0); false, with an empty image, as BuildRawImage and RenderEnvelopeImage.
+bool BuildWaveImage(WaveKind kind, uint32_t cue, uint32_t& loopStart, uint32_t& loopLength);
 
-// A message box with an OK button and at most 4095 bytes of text.
-void ShowError(HWND owner, const char* caption, const char* format, ...);
-
-// Asks for a file under `proposed` and writes WaveImage to it, reporting a
-// failure; then repaints, rebuilds the panel and remembers the folder.
-void SaveWaveImage(const wchar_t* proposed);
+// Stops the sound playing, then builds the image and plays it.
+void PlayWave(WaveKind kind, uint32_t cue);
+inline void PlayRaw(uint32_t cue) { PlayWave(WaveKind::Raw, cue); }
+inline void PlayEnvelope(uint32_t cue) { PlayWave(WaveKind::Envelope, cue); }
 
 // Writes WaveImage whole to the file at `path` (UTF-16, any characters),
 // replacing it: false when it cannot be created, or when the write or the
@@ -69,5 +51,3 @@ bool WriteWaveImageFile(const wchar_t* path);
 // until the next call.
 const uint32_t kFileNameBytes = 256;
 const char* FileNameOf(const char* name);
-// The selected instrument's name as a file name ("" when there is none).
-const char* SelectedInstrumentFileName();

@@ -43,6 +43,6 @@ struct CTimerRecord {
 
 typedef THashTable<CTimerRecord, CTimerKey> CTimerTable;
 
-// A process-wide object (mem/ExeStatics.cpp); at exit, records still
+// A process-wide object (app/ExeStatics.cpp); at exit, records still
 // registered are detached only.
 extern CTimerTable& timerTable;

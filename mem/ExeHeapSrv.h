@@ -82,7 +82,7 @@ private:
 };
 
 // The process's heap client, installed in ThreadHeap before any other
-// process-wide object is constructed (mem/ExeStatics.cpp).
+// process-wide object is constructed (app/ExeStatics.cpp).
 CHeapCliDebug* ProcessHeapClient();
 
 // Pattern byte for a fresh user area at address u: bits 4 to 11 of the address.

@@ -87,7 +87,7 @@ struct CWindowEntry {
     HWND handle;
 };
 
-// Process-wide objects (mem/ExeStatics.cpp).
+// Process-wide objects (app/ExeStatics.cpp).
 extern TArray<CWindowEntry>& windowTable;
 extern TArray<int32_t>& freeWindowSlots;
 

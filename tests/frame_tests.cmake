@@ -1,2 +1,2 @@
 # Tests of the window frame (included by tests/panel_tests.cmake).
-orven_test(test_frame frame_test.cpp)
+orven_test(test_frame orven_framework frame_test.cpp)

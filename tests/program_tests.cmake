@@ -15,7 +15,7 @@ set_tests_properties(program_window PROPERTIES TIMEOUT 120)
 # The instrument list in the real program, seen and heard.
 add_executable(render_rows program/render_rows.cpp)
 target_compile_options(render_rows PRIVATE ${ORVEN_WARNINGS})
-target_link_libraries(render_rows PRIVATE ctl_list)
+target_link_libraries(render_rows PRIVATE ctl_list orven_sound)
 if(ORVEN_SOUNDSET_UNIX)
   add_test(NAME program_list
     COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_list.sh ${ORVEN_WINE}
@@ -35,7 +35,7 @@ endif()
 # A damaged sound set in the real program.
 add_executable(damaged_set program/damaged_set.cpp dls_builder.cpp)
 target_compile_options(damaged_set PRIVATE ${ORVEN_WARNINGS})
-target_link_libraries(damaged_set PRIVATE orven_core)
+target_link_libraries(damaged_set PRIVATE orven_sound)
 add_test(NAME program_damaged
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_damaged.sh ${ORVEN_WINE}
           $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:damaged_set>)

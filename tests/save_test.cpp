@@ -14,7 +14,7 @@
 
 #include "app/Envelope.h"
 #include "app/SoundSet.h"
-#include "app/WaveImage.h"
+#include "app/WaveSave.h"
 #include "dls_builder.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "../../app/InfoPanel.h"
 #include "../../app/MainWindow.h"
 #include "../../app/SoundSet.h"
-#include "../../app/WaveImage.h"
+#include "../../app/WaveSave.h"
 #include "../../controls/CtlList.h"
 #include "../../mem/ExeHeapSrv.h"
 #include "timing.h"

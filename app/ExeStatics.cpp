@@ -12,13 +12,13 @@
 #endif
 #include <winsock2.h>
 
-#include "../app/SoundSet.h"
-#include "../app/WaveImage.h"
 #include "../controls/PanelTimer.h"
+#include "../mem/ExeHeapSrv.h"
+#include "../mem/ExeMem.h"
 #include "../panel/ColorScheme.h"
 #include "../panel/Window.h"
-#include "ExeHeapSrv.h"
-#include "ExeMem.h"
+#include "SoundSet.h"
+#include "WaveImage.h"
 
 namespace {
 

@@ -1,0 +1,115 @@
+#include "WaveSave.h"
+
+#include <commdlg.h>
+
+#include <cstring>
+#include <cwchar>
+
+#include "Envelope.h"
+#include "SoundSet.h"
+
+wchar_t saveFolder[kPathUnits];
+void (*RebuildInfoPanelHook)() = nullptr;
+HWND (*OwnerWindowHook)() = nullptr;
+
+const char kNoWaveData[] = "The wave of cue %u holds no sound data to save.";
+
+HWND SaveOwnerWindow() { return OwnerWindowHook ? OwnerWindowHook() : nullptr; }
+
+namespace {
+wchar_t chosenPath[kPathUnits];
+
+// The common-dialog library is loaded with the first save dialog, so that a
+// run without a save never pays for it; it stays loaded.
+typedef BOOL(WINAPI* SaveDialogFunction)(OPENFILENAMEW*);
+SaveDialogFunction SaveDialog() {
+    static SaveDialogFunction function = nullptr;
+    if (!function) {
+        HMODULE library = LoadLibraryW(L"comdlg32.dll");
+        if (library)
+            function = reinterpret_cast<SaveDialogFunction>(
+                reinterpret_cast<void*>(GetProcAddress(library, "GetSaveFileNameW")));
+    }
+    return function;
+}
+
+void RebuildInfoPanel() {
+    if (RebuildInfoPanelHook) RebuildInfoPanelHook();
+}
+
+// The path as narrow text for a message, with '?' for what the code page lacks.
+const char* DisplayPath(const wchar_t* path) {
+    static char narrow[4 * kPathUnits];
+    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, "?", nullptr)) narrow[0] = 0;
+    return narrow;
+}
+
+}  // namespace
+
+void SaveWave(WaveKind kind, uint32_t cue) {
+    StopSound();
+    if (kind == WaveKind::Envelope)
+        if (const char* refusal = EnvelopeSaveRefusal()) {
+            ShowError(SaveOwnerWindow(), "Error", "%s", refusal);
+            return;
+        }
+    uint32_t loopStart, loopLength;
+    if (!BuildWaveImage(kind, cue, loopStart, loopLength)) {
+        ShowError(SaveOwnerWindow(), "Error", kNoWaveData, cue);
+        return;
+    }
+    const char* name = SelectedInstrumentFileName();
+    if (kind == WaveKind::Raw)
+        SaveWaveImage(TempTextW(L"%s%S (%u).wav", saveFolder, name, cue));
+    else
+        SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%S-%S-%S).wav", saveFolder, name, cue, loopStart, loopLength,
+                                EnvelopeCountText(envelopeParams[0], 0), EnvelopeCountText(envelopeParams[1], 1),
+                                EnvelopeCountText(envelopeParams[2], 2)));
+}
+
+const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner) {
+    CopyWide(chosenPath, proposed, kPathUnits);
+    OPENFILENAMEW dialog;
+    std::memset(&dialog, 0, sizeof dialog);
+    dialog.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = L"Wave files (*.wav)\0*.wav\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = chosenPath;
+    dialog.nMaxFile = kPathUnits;
+    dialog.lpstrInitialDir = saveFolder;
+    dialog.lpstrTitle = L"Save...";
+    const SaveDialogFunction show = SaveDialog();
+    if (!show) {
+        ShowError(owner, "Error", "The save dialog cannot be shown.");
+        return nullptr;
+    }
+    return show(&dialog) ? chosenPath : nullptr;
+}
+
+void ShowError(HWND owner, const char* caption, const char* format, ...) {
+    char text[4096];
+    va_list args;
+    va_start(args, format);
+    FormatTextV(text, sizeof text, format, args);
+    va_end(args);
+    MessageBoxA(owner, text, caption, MB_OK);
+}
+
+void SaveWaveImage(const wchar_t* proposed) {
+    HWND owner = SaveOwnerWindow();
+    const wchar_t* path = ChooseSaveFile(proposed, owner);
+    if (!path) {
+        RebuildInfoPanel();
+        return;
+    }
+    if (!WriteWaveImageFile(path)) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
+    if (owner) InvalidateRect(owner, nullptr, FALSE);
+    RebuildInfoPanel();
+    PathDirectory(saveFolder, path);
+}
+
+const char* SelectedInstrumentFileName() {
+    const InstrumentEntry* entry = SelectedInstrument();
+    return entry ? FileNameOf(entry->name) : "";
+}

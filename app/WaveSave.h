@@ -1,0 +1,44 @@
+// Saving a wave image: the save dialog, its folder and the error boxes.
+#pragma once
+
+#include <cstdint>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "../rtl/Str.h"
+#include "WaveImage.h"
+
+extern wchar_t saveFolder[kPathUnits];
+
+// Filled in by the information panel and the main window; null until then.
+extern void (*RebuildInfoPanelHook)();
+extern HWND (*OwnerWindowHook)();
+// The owner of the save dialog and of error boxes (null without a window).
+HWND SaveOwnerWindow();
+
+// The message for a wave that holds no sound data (format: the cue index).
+extern const char kNoWaveData[];
+
+// Stops the sound, builds the image and asks where to save it, proposing the
+// instrument's name with the cue (the raw wave) or with the loop and the
+// envelope's counts; refused with an "Error" box, writing nothing, when the
+// envelope or the wave gives nothing to save.
+void SaveWave(WaveKind kind, uint32_t cue);
+inline void SaveRaw(uint32_t cue) { SaveWave(WaveKind::Raw, cue); }
+inline void SaveEnvelope(uint32_t cue) { SaveWave(WaveKind::Envelope, cue); }
+
+// The save dialog: the chosen path (valid until the next call) or null.
+const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner);
+
+// A message box with an OK button and at most 4095 bytes of text.
+void ShowError(HWND owner, const char* caption, const char* format, ...);
+
+// Asks for a file under `proposed` and writes WaveImage to it, reporting a
+// failure; then repaints, rebuilds the panel and remembers the folder.
+void SaveWaveImage(const wchar_t* proposed);
+
+// The selected instrument's name as a file name ("" when there is none).
+const char* SelectedInstrumentFileName();
