@@ -4,7 +4,6 @@
 
 namespace {
 
-const uint32_t kColorPanel = 8;   // scheme entry of the panel behind the face
 
 // One row: three pixels on the left, the middle value, three on the right.
 struct FaceRow {
@@ -74,7 +73,7 @@ HBITMAP RenderButtonFace(SIZE size, int pressed, uint32_t base) {
     if (uint32_t(size.cx) > 0x7FFFFFFFu / 4 / uint32_t(size.cy)) return nullptr;
     const uint32_t bytes = uint32_t(size.cx) * uint32_t(size.cy) * 4;
     uint32_t* image = static_cast<uint32_t*>(ThreadHeap->Alloc(bytes, 0, BUTTON_FACE_TAG, __LINE__));
-    RenderButtonFacePixels(size.cx, size.cy, pressed, base, (*currentScheme)[kColorPanel], image);
+    RenderButtonFacePixels(size.cx, size.cy, pressed, base, (*currentScheme)[kSchemePanel], image);
     HBITMAP bitmap = CreateBitmapFromPixels(size, image);
     ThreadHeap->Free(image);
     return bitmap;

@@ -19,7 +19,7 @@ const int32_t kButtonFaceMinimum = 6;
 int RenderButtonFacePixels(int32_t w, int32_t h, int pressed, uint32_t base, uint32_t panel,
                            uint32_t* out);
 
-// The face as a bitmap the caller owns, on colour 8 of the current scheme.
+// The face as a bitmap the caller owns, on the current scheme's panel colour.
 // Null when w or h is below 6, when the image would pass 2 GB, or when GDI
 // refuses. The scratch image comes from the thread heap and is freed here.
 HBITMAP RenderButtonFace(SIZE size, int pressed, uint32_t base);

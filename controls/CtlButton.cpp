@@ -5,7 +5,6 @@
 
 namespace {
 
-const uint32_t kColorButtonFace = 0;        // scheme entry of the face's base colour
 const uint32_t kCaptionColour = 0xFFFFFFFF;   // whatever the scheme
 
 // Every other pixel of a rectangle kButtonFocusInset inside `box`.
@@ -100,7 +99,7 @@ void IButton::CButton::OnMouseUp(int32_t button, uint32_t, POINT point) {
 void IButton::CButton::OnPaint(IPainter* painter) {
     if (!painter) return;
     const SIZE size = {width, height};
-    if (!Face) Face = RenderButtonFace(size, int(Pressed), (*currentScheme)[kColorButtonFace]);
+    if (!Face) Face = RenderButtonFace(size, int(Pressed), (*currentScheme)[kSchemeFace]);
     if (Face) painter->DrawBitmap(RECT{0, 0, width, height}, Face);
     const SIZE text = {painter->TextWidth(Text.items), painter->TextHeight(Text.items)};
     painter->DrawText(Text.items, ButtonCaptionOrigin(size, text), kCaptionColour);

@@ -9,8 +9,6 @@
 
 namespace {
 
-const uint32_t kEditFace = 0;   // colour-scheme slots
-const uint32_t kEditText = 2;
 const uint32_t kPasteStep = 128;
 const DWORD kAnalyseFlags = SSA_GLYPHS | SSA_FALLBACK | SSA_BREAK | SSA_LINK;   // 0x10E0
 
@@ -385,7 +383,7 @@ void IEdit::CEdit::OnPaint(IPainter* painter) {
         MoveCaret(Length());
         Anchor = Caret;
     }
-    const uint32_t face = (*currentScheme)[kEditFace];
+    const uint32_t face = (*currentScheme)[kSchemeFace];
     const int32_t w = width, h = height;
     painter->DrawBevel(RECT{0, 0, w, h}, face, 0, 0);
     const RECT inner = {1, 1, w - 1, h - 1};
@@ -395,7 +393,7 @@ void IEdit::CEdit::OnPaint(IPainter* painter) {
     painter->ClipRect(inner);
     const wchar_t* text = Text();
     painter->DrawText(text, POINT{2 - sx, EditTextTop(h, painter->TextHeight(text))},
-                      (*currentScheme)[kEditText]);
+                      (*currentScheme)[kSchemeFaceText]);
     if (Caret != Anchor) {
         const int32_t xc = TextX(Caret, 0), xa = TextX(Anchor, 0);
         const int32_t lo = xc < xa ? xc : xa, hi = xc < xa ? xa : xc;

@@ -4,10 +4,6 @@
 
 namespace {
 
-// Scheme entries of the label.
-const uint32_t kColorLabelText = 5;
-const uint32_t kColorLabelBack = 6;
-
 // Fills only a proper rectangle: GDI would turn an inverted one around and
 // paint the corners of a label one pixel wide or high.
 void FillProper(IPainter* painter, const RECT& r, uint32_t colour) {
@@ -29,7 +25,7 @@ IWindow::CLabel::CLabel(const wchar_t* text) : Text(text ? text : L"") {}
 void IWindow::CLabel::OnPaint(IPainter* painter) {
     if (!painter) return;
     const int32_t w = width, h = height;
-    const uint32_t back = (*currentScheme)[kColorLabelBack];
+    const uint32_t back = (*currentScheme)[kSchemeLabelBack];
     FillProper(painter, RECT{1, 0, w - 1, h}, back);
     FillProper(painter, RECT{0, 1, 1, h - 1}, back);
     FillProper(painter, RECT{w - 1, 1, w, h - 1}, back);
@@ -41,7 +37,7 @@ void IWindow::CLabel::OnPaint(IPainter* painter) {
         painter->PushClip();
         painter->ClipRect(RECT{0, 0, w, h});
     }
-    painter->DrawText(Text.items, place.at, (*currentScheme)[kColorLabelText]);
+    painter->DrawText(Text.items, place.at, (*currentScheme)[kSchemeLabelText]);
     if (place.clip) painter->PopClip();
 }
 

@@ -266,7 +266,7 @@ void IList::CList::OnMouseMove(uint32_t modifiers, POINT point) {
 
 void IList::CList::OnPaint(IPainter* painter) {
     if (!painter) return;
-    const uint32_t face = (*currentScheme)[0], text = (*currentScheme)[2];
+    const uint32_t face = (*currentScheme)[kSchemeFace], text = (*currentScheme)[kSchemeFaceText];
     painter->DrawBevel(RECT{0, 0, width - kListScrollWidth, height}, face, 0, 1);
     if (Rows.count) {
         painter->PushClip();

@@ -9,10 +9,6 @@
 
 namespace {
 
-// Colour-scheme slots of the bar.
-const uint32_t kColorFace = 0;
-const uint32_t kColorArrow = 4;
-
 RECT MakeRect(int64_t left, int64_t top, int64_t right, int64_t bottom) {
     const RECT r = {Saturate32(left), Saturate32(top), Saturate32(right), Saturate32(bottom)};
     return r;
@@ -181,8 +177,8 @@ void CScrollBar::Refresh() {
 
 void CScrollBar::OnPaint(IPainter* painter) {
     if (!painter) return;
-    const uint32_t face = (*currentScheme)[kColorFace];
-    const uint32_t arrow = (*currentScheme)[kColorArrow];
+    const uint32_t face = (*currentScheme)[kSchemeFace];
+    const uint32_t arrow = (*currentScheme)[kSchemeAccent];
     const uint32_t light = ScaleColor(face, 170, 99);
     const uint32_t dark = ScaleColor(face, 41, 99);
     const ScrollGeometry g = Geometry();

@@ -6,7 +6,6 @@
 namespace {
 
 const int32_t kHalfThumb = kSliderThumbWidth / 2;
-const uint32_t kColorAccent = 4;   // scheme entry of the accent line
 const uint32_t kGrooveColour = 0x60606060;
 const uint32_t kOutlineColour = 0xFF646464;
 const uint32_t kGripColour = 0x00000000;
@@ -87,7 +86,7 @@ void ISlider::CSlider::OnPaint(IPainter* p) {
 
     const RECT groove = {0, m - 1, w, m + 2};
     p->DrawBevel(groove, kGrooveColour, 0, 0);
-    Line(p, 1, m, w - 2, m, (*currentScheme)[kColorAccent]);
+    Line(p, 1, m, w - 2, m, (*currentScheme)[kSchemeAccent]);
 
     // Outline with open corners.
     Line(p, x + 1, m - 4, x + 16, m - 4, kOutlineColour);

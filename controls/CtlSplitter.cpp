@@ -7,7 +7,6 @@
 
 namespace {
 
-const uint32_t kColorBar = 7;   // scheme entry of the splitter bar
 
 int32_t NonNegative(int64_t v) { return v < 0 ? 0 : Saturate32(v); }
 
@@ -189,7 +188,7 @@ void ISplitter::CSplitter::OnCaptureLost() {
 void ISplitter::CSplitter::OnPaint(IPainter* painter) {
     if (!painter) return;
     const int32_t centre = SplitterCentre(Extent(), Flags, Position);
-    painter->FillRect(SplitterBarRect(width, height, Flags, centre), (*currentScheme)[kColorBar]);
+    painter->FillRect(SplitterBarRect(width, height, Flags, centre), (*currentScheme)[kSchemeBorder]);
     CControl::OnPaint(painter);
 }
 

@@ -21,14 +21,6 @@ const int32_t kSnapPixels = 8;
 const int kStepSearchLimit = 2200;        // halvings or doublings, past any double's exponent
 const uint32_t kLabelUnits = 32;          // "%g" of a value, terminator included
 
-// Colour slots of the current scheme.
-enum : uint32_t {
-    kColorHotFill = 0,
-    kColorMarks = 1,   // labels and point marks
-    kColorBack = 3,
-    kColorLine = 4,    // the function and selected points
-};
-
 // Brightening of the background, added to each of its four bytes.
 enum : uint32_t {
     kShadeMinor = 0x0A,
@@ -38,7 +30,7 @@ enum : uint32_t {
     kShadeFill = 0x28,
 };
 
-uint32_t Shade(uint32_t add) { return AddColor((*currentScheme)[kColorBack], add * 0x01010101u); }
+uint32_t Shade(uint32_t add) { return AddColor((*currentScheme)[kSchemeCurveBack], add * 0x01010101u); }
 
 int64_t Distance(int32_t a, int32_t b) {
     const int64_t d = int64_t(a) - int64_t(b);
@@ -629,13 +621,13 @@ void ICurve::CCurve::PaintGrid(IPainter* painter) {
             if (!(j >= last)) break;
             FormatTextW(label, kLabelUnits, L"%g", j);
             const POINT at = {w - painter->TextWidth(label) - 4, RowOf(j) - half};
-            painter->DrawText(label, at, (*currentScheme)[kColorMarks]);
+            painter->DrawText(label, at, (*currentScheme)[kSchemeCurveMarks]);
         }
     }
 }
 
 void ICurve::CCurve::PaintFunction(IPainter* painter) {
-    const uint32_t colour = (*currentScheme)[kColorLine];
+    const uint32_t colour = (*currentScheme)[kSchemeAccent];
     const uint32_t n = SortedPoints.count;
     const CurveSortedPoint* points = SortedPoints.items;
     bool joined = false;   // the previous column had a finite value
@@ -664,10 +656,10 @@ void ICurve::CCurve::PaintPoints(IPainter* painter) {
         const CurvePoint* p = FindPoint(s.id);
         const bool hot = p && IsHot(p);
         if (hot || (p && IsSelected(p)))
-            painter->DrawEllipse(RECT{c - 5, r - 5, c + 6, r + 6}, scheme[kColorMarks],
-                                 hot ? scheme[kColorHotFill] : scheme[kColorLine]);
+            painter->DrawEllipse(RECT{c - 5, r - 5, c + 6, r + 6}, scheme[kSchemeCurveMarks],
+                                 hot ? scheme[kSchemeFace] : scheme[kSchemeAccent]);
         else
-            painter->FillRect(RECT{c - 2, r - 2, c + 2, r + 2}, scheme[kColorMarks]);
+            painter->FillRect(RECT{c - 2, r - 2, c + 2, r + 2}, scheme[kSchemeCurveMarks]);
     }
 }
 
@@ -675,7 +667,7 @@ void ICurve::CCurve::OnPaint(IPainter* painter) {
     if (!painter) return;
     RebuildSortedPoints();
     const int32_t w = width, h = height;
-    painter->DrawBevel(RECT{0, 0, w, h}, (*currentScheme)[kColorBack], 1, 1);
+    painter->DrawBevel(RECT{0, 0, w, h}, (*currentScheme)[kSchemeCurveBack], 1, 1);
     const int32_t left = ColumnOf(XMin), right = ColumnOf(XMax);
     const int32_t top = RowOf(ValueMax), bottom = RowOf(ValueMin);
     // The range's fill stays inside the curve, wherever the view has moved it.

@@ -3,8 +3,25 @@
 
 #include <cstdint>
 
+// The slots of a scheme, each a 0xAARRGGBB colour.
+enum SchemeSlot : uint32_t {
+    kSchemeFace = 0,          // controls' face; the curve's hot point
+    kSchemeCurveMarks = 1,    // the curve's labels and point marks
+    kSchemeFaceText = 2,      // text on the face
+    kSchemeCurveBack = 3,     // the curve's background
+    kSchemeAccent = 4,        // scroll arrows, the slider's line, the curve's function
+                              // and selected points
+    kSchemeLabelText = 5,
+    kSchemeLabelBack = 6,
+    kSchemeBorder = 7,        // frame borders, pressed caption buttons, splitter bars
+    kSchemePanel = 8,         // a panel's background
+    kSchemeCaptionText = 9,
+    kSchemeCaptionBar = 10,
+    kSchemeSlotCount = 11,
+};
+
 struct ColorScheme {
-    uint32_t colors[11];   // 0xAARRGGBB, entries 0 to 10
+    uint32_t colors[kSchemeSlotCount];
 
     uint32_t operator[](uint32_t entry) const { return colors[entry]; }
 };

@@ -28,7 +28,7 @@ int IPanel::CPanel::IsRefCounted() { return int(refCounted); }
 
 void IPanel::CPanel::OnPaint(IPainter* p) {
     if (!p) return;
-    p->FillRect(RECT{0, 0, width, height}, (*currentScheme)[8]);
+    p->FillRect(RECT{0, 0, width, height}, (*currentScheme)[kSchemePanel]);
     CControl::OnPaint(p);
 }
 

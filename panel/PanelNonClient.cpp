@@ -31,7 +31,7 @@ RECT SchemeButton(const CFrame* f, LONG w) {
 }
 
 void DrawButtonBack(CPainter* p, const RECT& r, bool pressed) {
-    if (pressed) p->FillRect(r, (*currentScheme)[7]);
+    if (pressed) p->FillRect(r, (*currentScheme)[kSchemeBorder]);
 }
 
 void PaintFrame(CFrame* f) {
@@ -43,13 +43,13 @@ void PaintFrame(CFrame* f) {
     }
     CPainter* p = f->painter;
     const LONG w = FrameWidth(f), h = FrameHeight(f);
-    const uint32_t border = (*currentScheme)[7];
+    const uint32_t border = (*currentScheme)[kSchemeBorder];
     p->FillRect(RECT{0, 0, kBorder, h}, border);
     p->FillRect(RECT{w - kBorder, 0, w, h}, border);
     p->FillRect(RECT{kBorder, 0, w - kBorder, kBorder}, border);
     p->FillRect(RECT{kBorder, 32, w - kBorder, kTop}, border);
     p->FillRect(RECT{kBorder, h - kBorder, w - kBorder, h}, border);
-    p->FillRect(RECT{kBorder, kBorder, w - kBorder, 32}, (*currentScheme)[10]);
+    p->FillRect(RECT{kBorder, kBorder, w - kBorder, 32}, (*currentScheme)[kSchemeCaptionBar]);
     p->SetFont(L"Century Gothic", 18, kFontAntialiased);
 
     if (f->style & kFrameSizable) {
@@ -80,7 +80,7 @@ void PaintFrame(CFrame* f) {
         CopyWide(title, wide, 128);
     p->PushClip();
     p->ClipRect(RECT{kBorder, kBorder, sc.left, 32});
-    p->DrawText(title, POINT{12, 10}, (*currentScheme)[9]);
+    p->DrawText(title, POINT{12, 10}, (*currentScheme)[kSchemeCaptionText]);
     p->PopClip();
     p->Flush();
 }
