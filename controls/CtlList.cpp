@@ -73,13 +73,13 @@ void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names) 
 
 int32_t ListRowAt(int32_t scrollY, int32_t y, uint32_t rowCount) {
     // Unsigned: a point above the first row gives a huge row, so none.
-    const uint32_t row = (uint32_t(scrollY) + uint32_t(y) - 2u) / uint32_t(kListRowHeight);
+    const uint32_t row = (uint32_t(scrollY) + uint32_t(y) - uint32_t(kListInset)) / uint32_t(kListRowHeight);
     return row < rowCount ? int32_t(row) : -1;
 }
 
 void ListVisibleRows(int32_t scrollY, int32_t height, uint32_t rowCount, int32_t& first, int32_t& end) {
-    int64_t f = (int64_t(scrollY) - 2) / kListRowHeight;
-    int64_t e = (int64_t(height) + scrollY + 10) / kListRowHeight;
+    int64_t f = (int64_t(scrollY) - kListInset) / kListRowHeight;
+    int64_t e = (int64_t(height) + scrollY + (kListRowHeight - kListInset)) / kListRowHeight;
     if (f < 0) f = 0;
     if (e > int64_t(rowCount)) e = rowCount;
     if (e < f) e = f;
@@ -88,7 +88,7 @@ void ListVisibleRows(int32_t scrollY, int32_t height, uint32_t rowCount, int32_t
 }
 
 bool ListKeyTarget(int32_t key, int32_t selected, uint32_t rowCount, int32_t height, int64_t& target) {
-    const int64_t page = (int64_t(height) - 4) / kListRowHeight;
+    const int64_t page = (int64_t(height) - 2 * kListInset) / kListRowHeight;
     const int64_t last = int64_t(rowCount) - 1;
     switch (key) {
     case KeyDown:
@@ -113,7 +113,7 @@ bool ListKeyTarget(int32_t key, int32_t selected, uint32_t rowCount, int32_t hei
 }
 
 int32_t ListScrollIntoView(int32_t selected, int32_t scrollY, int32_t height) {
-    const int64_t view = int64_t(height) - 4;
+    const int64_t view = int64_t(height) - 2 * kListInset;
     const int64_t y = int64_t(selected) * kListRowHeight;
     if (y + kListRowHeight > scrollY + view) return int32_t(y + kListRowHeight - view);
     if (y < scrollY) return int32_t(y);
@@ -122,7 +122,7 @@ int32_t ListScrollIntoView(int32_t selected, int32_t scrollY, int32_t height) {
 
 int32_t ListWheelScroll(int32_t scrollY, int32_t delta, int32_t height, uint32_t rowCount) {
     const int64_t moved = int64_t(scrollY) - int64_t(delta) * 3 * kListRowHeight / 120;
-    int64_t last = int64_t(kListRowHeight) * rowCount - (int64_t(height) - 4);
+    int64_t last = int64_t(kListRowHeight) * rowCount - (int64_t(height) - 2 * kListInset);
     if (last > INT32_MAX) last = INT32_MAX;
     if (moved > last) return int32_t(last > 0 ? last : 0);
     return moved < 0 ? 0 : int32_t(moved);
@@ -270,15 +270,15 @@ void IList::CList::OnPaint(IPainter* painter) {
     painter->DrawBevel(RECT{0, 0, width - kListScrollWidth, height}, face, 0, 1);
     if (Rows.count) {
         painter->PushClip();
-        painter->ClipRect(RECT{2, 2, width - 16, height - 2});
+        painter->ClipRect(RECT{kListInset, kListInset, width - kListScrollWidth - kListInset, height - kListInset});
         painter->PushOrigin();
         painter->Translate(POINT{0, -ScrollY});
         int32_t first, end;
         ListVisibleRows(ScrollY, height, Rows.count, first, end);
         const int32_t highlighted = (Flags & kListHotTracking) ? HotRow : Selected;
         for (int32_t i = first; i < end; ++i) {
-            const int32_t top = kListRowHeight * i + 2;
-            painter->DrawText(Rows[uint32_t(i)], POINT{2, top}, text);
+            const int32_t top = kListRowHeight * i + kListInset;
+            painter->DrawText(Rows[uint32_t(i)], POINT{kListInset, top}, text);
             if (i == highlighted) painter->XorRect(RECT{1, top, width - 1, top + kListRowHeight});
         }
         painter->PopOrigin();
@@ -288,7 +288,7 @@ void IList::CList::OnPaint(IPainter* painter) {
 }
 
 void IList::CList::OnResize(SIZE size) {
-    ScrollBar->Page = size.cy - 4;
+    ScrollBar->Page = size.cy - 2 * kListInset;
     ScrollBar->Total = int32_t(int64_t(kListRowHeight) * Rows.count > INT32_MAX ? INT32_MAX : kListRowHeight * int64_t(Rows.count));
     ScrollBar->Step = kListRowHeight;
     ScrollBar->Invalidate();

@@ -25,6 +25,9 @@
 
 const int32_t kListRowHeight = 12;
 const int32_t kListScrollWidth = 14;
+// The rows' inset inside the bevel: the first row's top, the text's left edge
+// and the clip's margins. The rows' view is 2 * kListInset shorter than the list.
+const int32_t kListInset = 2;
 
 enum : uint32_t { kListHotTracking = 1, kListSorted = 2 };
 
