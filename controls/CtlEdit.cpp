@@ -70,7 +70,7 @@ uint32_t EditScrollStart(IEditMetrics& metrics, uint32_t scrollStart, uint32_t c
     const int32_t xc = metrics.X(caret, 0);
     const int32_t xe = caret >= length ? xc : metrics.X(caret, 1);
     if (xc < xs) return caret;
-    const int64_t view = int64_t(width) - 4;
+    const int64_t view = int64_t(width) - 2 * kEditInset;
     if (int64_t(xe) > int64_t(xs) + view) {
         const int32_t t = int32_t(int64_t(xe) - view);
         const uint32_t h = uint32_t(metrics.Hit(t).position);
@@ -152,7 +152,7 @@ EditHit IEdit::CEdit::TextHit(int32_t x) {
 }
 
 uint32_t IEdit::CEdit::CaretAt(int32_t x) {
-    return EditHitCaret(TextHit(x + TextX(ScrollStart, 0) - 2), Length());
+    return EditHitCaret(TextHit(x + TextX(ScrollStart, 0) - kEditInset), Length());
 }
 
 void IEdit::CEdit::MoveCaret(uint32_t position) {
@@ -162,7 +162,7 @@ void IEdit::CEdit::MoveCaret(uint32_t position) {
     CEditMetrics metrics(this);
     ScrollStart = EditScrollStart(metrics, ScrollStart, Caret, Length(), width);
     // The caret image is the focused edit's alone.
-    if (Focused) SetCaretPos(POINT{TextX(Caret, 0) - TextX(ScrollStart, 0) + 2, 2});
+    if (Focused) SetCaretPos(POINT{TextX(Caret, 0) - TextX(ScrollStart, 0) + kEditInset, kEditInset});
     Invalidate();
 }
 
@@ -243,8 +243,8 @@ void IEdit::CEdit::OnFocus(int gained) {
         if (Flags & kEditModified) Notify(1);
         return;
     }
-    CreateCaret(SIZE{1, height > 5 ? height - 4 : 1});
-    SetCaretPos(POINT{2, 2});
+    CreateCaret(SIZE{1, height > 2 * kEditInset + 1 ? height - 2 * kEditInset : 1});
+    SetCaretPos(POINT{kEditInset, kEditInset});
     if (!(Flags & kEditFocusByClick)) {
         Anchor = 0;
         Caret = Length();
@@ -392,12 +392,12 @@ void IEdit::CEdit::OnPaint(IPainter* painter) {
     painter->PushClip();
     painter->ClipRect(inner);
     const wchar_t* text = Text();
-    painter->DrawText(text, POINT{2 - sx, EditTextTop(h, painter->TextHeight(text))},
+    painter->DrawText(text, POINT{kEditInset - sx, EditTextTop(h, painter->TextHeight(text))},
                       (*currentScheme)[kSchemeFaceText]);
     if (Caret != Anchor) {
         const int32_t xc = TextX(Caret, 0), xa = TextX(Anchor, 0);
         const int32_t lo = xc < xa ? xc : xa, hi = xc < xa ? xa : xc;
-        painter->XorRect(RECT{lo - sx + 2, 2, hi - sx + 2, h - 2});
+        painter->XorRect(RECT{lo - sx + kEditInset, kEditInset, hi - sx + kEditInset, h - kEditInset});
     }
     painter->PopClip();
 }

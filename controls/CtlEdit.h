@@ -34,6 +34,10 @@
 
 #define CTL_EDIT_TAG ".\\CtlEdit.cpp"
 
+// The text's inset from the edit's edges: its left edge, the caret's and the
+// selection's top; the view is 2 * kEditInset narrower than the edit.
+const int32_t kEditInset = 2;
+
 // Edit flags.
 enum : uint32_t {
     kEditReadOnly = 0x2,
@@ -88,7 +92,7 @@ protected:
 
 // ScrollStart after the caret moved, in an edit `width` pixels wide: the
 // caret itself when it lies left of the view, else advanced until the
-// caret's character fits at the right edge (view width - 4). Never past the
+// caret's character fits at the right edge (width - 2 * kEditInset). Never past the
 // caret.
 uint32_t EditScrollStart(IEditMetrics& metrics, uint32_t scrollStart, uint32_t caret, uint32_t length,
                          int32_t width);
