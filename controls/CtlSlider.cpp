@@ -88,17 +88,18 @@ void ISlider::CSlider::OnPaint(IPainter* p) {
     p->DrawBevel(groove, kGrooveColour, 0, 0);
     Line(p, 1, m, w - 2, m, (*currentScheme)[kSchemeAccent]);
 
-    // Outline with open corners.
-    Line(p, x + 1, m - 4, x + 16, m - 4, kOutlineColour);
-    Line(p, x + 1, m + 4, x + 16, m + 4, kOutlineColour);
+    // Outline with open corners, from x to the thumb's last column.
+    const int32_t right = x + kSliderThumbWidth - 1;
+    Line(p, x + 1, m - 4, right - 1, m - 4, kOutlineColour);
+    Line(p, x + 1, m + 4, right - 1, m + 4, kOutlineColour);
     Line(p, x, m + 3, x, m - 3, kOutlineColour);
-    Line(p, x + 17, m - 3, x + 17, m + 3, kOutlineColour);
+    Line(p, right, m - 3, right, m + 3, kOutlineColour);
 
     // Grip; the rest of the thumb stays unfilled.
     Line(p, x + 1, m - 2, x + 1, m + 2, kGripColour);
-    Line(p, x + 16, m - 2, x + 16, m + 2, kGripColour);
-    Line(p, x + 2, m - 1, x + 15, m - 1, kGripColour);
-    Line(p, x + 2, m + 1, x + 15, m + 1, kGripColour);
+    Line(p, right - 1, m - 2, right - 1, m + 2, kGripColour);
+    Line(p, x + 2, m - 1, right - 2, m - 1, kGripColour);
+    Line(p, x + 2, m + 1, right - 2, m + 1, kGripColour);
 }
 
 void ISlider::CSlider::Refresh() {
