@@ -20,6 +20,8 @@ const int32_t kLineHitRows = 9;           // the line is hit this close, or clos
 const int32_t kSnapPixels = 8;
 const int kStepSearchLimit = 2200;        // halvings or doublings, past any double's exponent
 const uint32_t kLabelUnits = 32;          // "%g" of a value, terminator included
+const int32_t kMarkerRadius = 5;          // a hot or selected point's ring
+const int32_t kDotHalf = 2;               // any other point's square
 
 // Brightening of the background, added to each of its four bytes.
 enum : uint32_t {
@@ -49,6 +51,11 @@ void VerticalLine(IPainter* painter, int32_t column, int32_t h, uint32_t colour)
 
 void HorizontalLine(IPainter* painter, int32_t row, int32_t w, uint32_t colour) {
     painter->DrawLine(POINT{0, row}, POINT{w, row}, colour);
+}
+
+// The box of the ring drawn around a point at column c, row r.
+RECT MarkerBox(int32_t c, int32_t r) {
+    return RECT{c - kMarkerRadius, r - kMarkerRadius, c + kMarkerRadius + 1, r + kMarkerRadius + 1};
 }
 
 }  // namespace
@@ -313,7 +320,7 @@ void ICurve::CCurve::OnMouseDown(int32_t button, uint32_t, POINT point) {
     MousePos = point;
     switch (Drag.mode) {
     case kCurveBand:
-        BandStart = POINT{LONG(int64_t(point.x) + CurveNearest(double(OriginX) * ZoomX)), point.y};
+        BandStart = POINT{LONG(int64_t(point.x) + ContentShift()), point.y};
         Flags |= kCurveBanding;
         break;
     case kCurveNewPoint: {
@@ -354,7 +361,7 @@ void ICurve::CCurve::OnMouseDown(int32_t button, uint32_t, POINT point) {
 void ICurve::CCurve::RepaintPoint(const CurvePoint* p) {
     const int32_t c = ColumnOf(p->x);
     const int32_t r = RowOf(p->y);
-    InvalidateRect(RECT{c - 5, r - 5, c + 6, r + 6});
+    InvalidateRect(MarkerBox(c, r));
 }
 
 void ICurve::CCurve::Hover(POINT point) {
@@ -419,8 +426,10 @@ void ICurve::CCurve::OnMouseMove(uint32_t modifiers, POINT point) {
     Invalidate();
 }
 
+int32_t ICurve::CCurve::ContentShift() const { return CurveNearest(double(OriginX) * ZoomX); }
+
 RECT ICurve::CCurve::BandRect() const {
-    const int64_t endX = int64_t(MousePos.x) + CurveNearest(double(OriginX) * ZoomX);
+    const int64_t endX = int64_t(MousePos.x) + ContentShift();
     const int64_t startX = BandStart.x;
     RECT r;
     r.left = LONG(startX < endX ? startX : endX);
@@ -656,10 +665,10 @@ void ICurve::CCurve::PaintPoints(IPainter* painter) {
         const CurvePoint* p = FindPoint(s.id);
         const bool hot = p && IsHot(p);
         if (hot || (p && IsSelected(p)))
-            painter->DrawEllipse(RECT{c - 5, r - 5, c + 6, r + 6}, scheme[kSchemeCurveMarks],
+            painter->DrawEllipse(MarkerBox(c, r), scheme[kSchemeCurveMarks],
                                  hot ? scheme[kSchemeFace] : scheme[kSchemeAccent]);
         else
-            painter->FillRect(RECT{c - 2, r - 2, c + 2, r + 2}, scheme[kSchemeCurveMarks]);
+            painter->FillRect(RECT{c - kDotHalf, r - kDotHalf, c + kDotHalf, r + kDotHalf}, scheme[kSchemeCurveMarks]);
     }
 }
 
@@ -685,7 +694,7 @@ void ICurve::CCurve::OnPaint(IPainter* painter) {
         painter->PushClip();
         painter->ClipRect(RECT{1, 1, w, h});
         RECT band = BandRect();
-        const int32_t shift = CurveNearest(double(ZoomX) * OriginX);
+        const int32_t shift = ContentShift();
         band.left -= shift;
         band.right -= shift;
         painter->XorRect(band);

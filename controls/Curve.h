@@ -250,6 +250,8 @@ public:
         // Ends the mouse operation released at `point`.
         void EndOperation(POINT point);
         RECT BandRect() const;   // content pixels
+        // Content columns left of the view: a view column plus it is a content column.
+        int32_t ContentShift() const;
         void PaintGrid(IPainter* painter);
         void PaintFunction(IPainter* painter);
         void PaintPoints(IPainter* painter);
