@@ -11,6 +11,10 @@ namespace {
 const char kFrameProperty[] = "ncData";
 const LONG kBorder = 8;
 const LONG kTop = 40;
+const LONG kCaptionBottom = 32;    // the caption bar runs from kBorder to here
+const LONG kButtonTop = 13;
+const LONG kButtonSize = 14;
+const LONG kButtonsRight = 13;     // from the close button to the window's right edge
 const uint32_t kWhite = 0xFFFFFFFF;
 
 CFrame* FrameOf(HWND window) { return static_cast<CFrame*>(GetPropA(window, kFrameProperty)); }
@@ -21,14 +25,19 @@ LONG FrameHeight(const CFrame* f) { return f->windowRect.bottom - f->windowRect.
 void RefreshWindowRect(CFrame* f) { GetWindowRect(f->window, &f->windowRect); }
 
 bool In(LONG v, LONG from, LONG to) { return v >= from && v < to; }
+bool In(POINT p, const RECT& r) { return In(p.x, r.left, r.right) && In(p.y, r.top, r.bottom); }
 
-// Caption buttons, in window coordinates.
-RECT CloseButton(LONG w) { return RECT{w - 27, 13, w - 13, 27}; }
-RECT MaximizeButton(LONG w) { return RECT{w - 41, 13, w - 27, 27}; }
-RECT MinimizeButton(LONG w) { return RECT{w - 55, 13, w - 41, 27}; }
-RECT SchemeButton(const CFrame* f, LONG w) {
-    return (f->style & kFrameSizable) ? RECT{w - 69, 13, w - 55, 27} : RECT{w - 41, 13, w - 27, 27};
+// Caption buttons, in window coordinates: button k from the right, the close
+// button being 0.
+RECT CaptionButton(LONG w, LONG k) {
+    const LONG right = w - kButtonsRight - k * kButtonSize;
+    return RECT{right - kButtonSize, kButtonTop, right, kButtonTop + kButtonSize};
 }
+RECT CloseButton(LONG w) { return CaptionButton(w, 0); }
+RECT MaximizeButton(LONG w) { return CaptionButton(w, 1); }
+RECT MinimizeButton(LONG w) { return CaptionButton(w, 2); }
+RECT SchemeButton(const CFrame* f, LONG w) { return CaptionButton(w, (f->style & kFrameSizable) ? 3 : 1); }
+RECT CaptionBar(LONG w) { return RECT{kBorder, kBorder, w - kBorder, kCaptionBottom}; }
 
 void DrawButtonBack(CPainter* p, const RECT& r, bool pressed) {
     if (pressed) p->FillRect(r, (*currentScheme)[kSchemeBorder]);
@@ -47,9 +56,9 @@ void PaintFrame(CFrame* f) {
     p->FillRect(RECT{0, 0, kBorder, h}, border);
     p->FillRect(RECT{w - kBorder, 0, w, h}, border);
     p->FillRect(RECT{kBorder, 0, w - kBorder, kBorder}, border);
-    p->FillRect(RECT{kBorder, 32, w - kBorder, kTop}, border);
+    p->FillRect(RECT{kBorder, kCaptionBottom, w - kBorder, kTop}, border);
     p->FillRect(RECT{kBorder, h - kBorder, w - kBorder, h}, border);
-    p->FillRect(RECT{kBorder, kBorder, w - kBorder, 32}, (*currentScheme)[kSchemeCaptionBar]);
+    p->FillRect(CaptionBar(w), (*currentScheme)[kSchemeCaptionBar]);
     p->SetFont(L"Century Gothic", 18, kFontAntialiased);
 
     if (f->style & kFrameSizable) {
@@ -79,7 +88,7 @@ void PaintFrame(CFrame* f) {
         MultiByteToWideChar(CP_UTF8, 0, bytes, -1, wide, 260) > 0)
         CopyWide(title, wide, 128);
     p->PushClip();
-    p->ClipRect(RECT{kBorder, kBorder, sc.left, 32});
+    p->ClipRect(RECT{kBorder, kBorder, sc.left, kCaptionBottom});
     p->DrawText(title, POINT{12, 10}, (*currentScheme)[kSchemeCaptionText]);
     p->PopClip();
     p->Flush();
@@ -143,15 +152,13 @@ void CreateFrame(uint32_t style, CFrame* f, HWND window) {
 int FrameHitTest(const CFrame* f, POINT pt) {
     const LONG w = FrameWidth(f), h = FrameHeight(f);
     const LONG x = pt.x, y = pt.y;
-    const bool buttonRow = In(y, 13, 27);
     if (f->style & kFrameSizable) {
-        if (buttonRow && In(x, w - 55, w - 41)) return HTMINBUTTON;
-        if (buttonRow && In(x, w - 41, w - 27)) return HTMAXBUTTON;
+        if (In(pt, MinimizeButton(w))) return HTMINBUTTON;
+        if (In(pt, MaximizeButton(w))) return HTMAXBUTTON;
     }
-    if (buttonRow && In(x, w - 27, w - 13)) return HTCLOSE;
-    const RECT sc = SchemeButton(f, w);
-    if (buttonRow && In(x, sc.left, sc.right)) return HTHELP;
-    if (In(x, kBorder, w - kBorder) && In(y, kBorder, 32)) return HTCAPTION;
+    if (In(pt, CloseButton(w))) return HTCLOSE;
+    if (In(pt, SchemeButton(f, w))) return HTHELP;
+    if (In(pt, CaptionBar(w))) return HTCAPTION;
     if (!(f->style & kFrameSizable)) return HTCLIENT;
     const bool right = x >= w - kBorder, left = x < kBorder;
     const bool bottom = y >= h - kBorder, top = y < kBorder;
