@@ -171,9 +171,9 @@ namespace {
 // WSMPL data at `at` whose cbSize, cSampleLoops and, when there is a loop,
 // first WLOOP all lie inside the image.
 bool SampleInfoFits(const uint8_t* image, size_t size, size_t at) {
-    if (at + 20 > size) return false;
-    if (ReadU32(image + at + 16) == 0) return true;
-    return uint64_t(at) + ReadU32(image + at) + 16 <= size;
+    if (at + kSampleInfoLoopCount + sizeof(uint32_t) > size) return false;
+    if (ReadU32(image + at + kSampleInfoLoopCount) == 0) return true;
+    return uint64_t(at) + ReadU32(image + at) + kLoopSize <= size;
 }
 
 // Room for `more` elements, doubling the capacity when short, so that a table
@@ -270,12 +270,12 @@ public:
         // at a time is copied over and over.
         const uint32_t first = insh.Seek(0, lins);
         uint32_t headers = 0;
-        for (uint32_t k = first; insh.At(k) != kCodeAbsent; k = insh.Seek(k + 1, insh.At(k) + 8)) ++headers;
+        for (uint32_t k = first; insh.At(k) != kCodeAbsent; k = insh.Seek(k + 1, insh.At(k) + kChunkData)) ++headers;
         const uint32_t base = instruments.count, regionBase = regionTable.count;
         instruments.Grow(base + headers, base + headers);
         instrumentNames.Grow(instrumentNames.count + headers, instrumentNames.count);
         uint32_t k = first;
-        for (uint32_t i = 0; i < headers; ++i, k = insh.Seek(k + 1, insh.At(k) + 8))
+        for (uint32_t i = 0; i < headers; ++i, k = insh.Seek(k + 1, insh.At(k) + kChunkData))
             if (!Instrument(instruments[base + i], insh.At(k))) return 0;
         // The region table has stopped growing: the columns point into it.
         const uint8_t* const* column = regionTable.items + regionBase;
@@ -294,19 +294,20 @@ private:
     // One instrument header at I; 0 when the whole read must fail.
     int Instrument(InstrumentEntry& entry, size_t I) {
         entry = InstrumentEntry{nullptr, {nullptr, 0}, {nullptr, 0}, {nullptr, 0}};
-        if (I + 12 > size) return 0;
-        const uint32_t regions = ReadU32(image + I + 8);
+        if (I + kChunkData + kInstRegionCount + sizeof(uint32_t) > size) return 0;
+        const uint32_t regions = ReadU32(image + I + kChunkData + kInstRegionCount);
 
         // Slots exist only for the region headers found, so a count the file
         // cannot back allocates nothing for the regions that are not there;
         // they are counted first and the table grows once for them. (No
         // search is made past the last header counted: past the last
         // instrument it would run through the whole wave pool.)
-        firstRgnh = rgnh.Seek(firstRgnh, I + 8);
+        firstRgnh = rgnh.Seek(firstRgnh, I + kChunkData);
         uint32_t headers = 0;
         if (regions)
-            for (uint32_t k = firstRgnh; rgnh.At(k) != kCodeAbsent && rgnh.At(k) + 8 + 12 <= size;
-                 k = rgnh.Seek(k + 1, rgnh.At(k) + 8))
+            for (uint32_t k = firstRgnh;
+                 rgnh.At(k) != kCodeAbsent && rgnh.At(k) + kChunkData + kRegionHeaderSize <= size;
+                 k = rgnh.Seek(k + 1, rgnh.At(k) + kChunkData))
                 if (++headers == regions) break;
         if (headers) {
             // Region headers lie at least eight bytes apart: 3 * headers fits.
@@ -316,38 +317,39 @@ private:
             const uint8_t** infoColumn = linkColumn + headers;
             uint32_t k = firstRgnh;
             const size_t R0 = rgnh.At(k);
-            uint32_t w = firstWsmp = wsmp.Seek(firstWsmp, R0 + 8);
-            uint32_t l = firstWlnk = wlnk.Seek(firstWlnk, R0 + 8);
+            uint32_t w = firstWsmp = wsmp.Seek(firstWsmp, R0 + kChunkData);
+            uint32_t l = firstWlnk = wlnk.Seek(firstWlnk, R0 + kChunkData);
             for (uint32_t i = 0;;) {
                 const size_t R = rgnh.At(k);
                 const size_t W = wsmp.At(w);
                 const size_t K = wlnk.At(l);
-                if (K == kCodeAbsent || K + 8 + 12 > size) return 0;
-                headerColumn[i] = image + R + 8;
-                linkColumn[i] = image + K + 8;
-                infoColumn[i] = W != kCodeAbsent && SampleInfoFits(image, size, W + 8) ? image + W + 8 : nullptr;
+                if (K == kCodeAbsent || K + kChunkData + kWaveLinkSize > size) return 0;
+                headerColumn[i] = image + R + kChunkData;
+                linkColumn[i] = image + K + kChunkData;
+                infoColumn[i] =
+                    W != kCodeAbsent && SampleInfoFits(image, size, W + kChunkData) ? image + W + kChunkData : nullptr;
                 if (++i == headers) break;
-                k = rgnh.Seek(k + 1, R + 8);
-                w = wsmp.Seek(w, rgnh.At(k) + 8);
-                l = wlnk.Seek(l, rgnh.At(k) + 8);
+                k = rgnh.Seek(k + 1, R + kChunkData);
+                w = wsmp.Seek(w, rgnh.At(k) + kChunkData);
+                l = wlnk.Seek(l, rgnh.At(k) + kChunkData);
             }
             regionTable.count += 3 * headers;
             entry.regionHeaders.count = entry.waveLinks.count = entry.sampleInfos.count = headers;
         }
 
-        firstInam = inam.Seek(firstInam, I + 8);
+        firstInam = inam.Seek(firstInam, I + kChunkData);
         const size_t N = inam.At(firstInam);
-        if (N == kCodeAbsent || N + 8 >= size) return 0;
-        const size_t end = ZeroFrom(N + 8);
+        if (N == kCodeAbsent || N + kChunkData >= size) return 0;
+        const size_t end = ZeroFrom(N + kChunkData);
         if (end == kCodeAbsent) return 0;
-        char* name = reinterpret_cast<char*>(image + N + 8);
+        char* name = reinterpret_cast<char*>(image + N + kChunkData);
         entry.name = name;
         if (N != sharedAt) {
-            size_t length = end - (N + 8);
+            size_t length = end - (N + kChunkData);
             sharedAt = N;
             shared = CopyName(name, length);
-            zeroStart = N + 8;
-            zeroAt = N + 8 + length;
+            zeroStart = N + kChunkData;
+            zeroAt = N + kChunkData + length;
         }
         // Instruments that find the same 'INAM' share its UTF-16 copy; they
         // follow one another, since each searches from its own header on.
@@ -406,7 +408,7 @@ int IndexImage() {
 
     size_t P = FindCode(image, size, 0, "wvpl");
     if (P == kCodeAbsent) return 0;
-    wavePool = image + P + 4;
+    wavePool = image + P + kCodeSize;
 
     size_t lins = FindCode(image, size, 0, "lins");
     if (lins == kCodeAbsent) return 0;
@@ -416,12 +418,14 @@ int IndexImage() {
     if (!indexer.Run(lins)) return 0;
 
     size_t T = FindCode(image, size, 0, "ptbl");
-    if (T == kCodeAbsent || T + 12 > size) return 0;
-    uint64_t cues = uint64_t(T) + 8 + ReadU32(image + T + 8);
+    if (T == kCodeAbsent || T + kChunkData + sizeof(uint32_t) > size) return 0;
+    uint64_t cues = uint64_t(T) + kChunkData + ReadU32(image + T + kChunkData);
     if (cues >= size) return 0;
     poolCues = image + cues;
-    uint64_t fit = (size - cues) / 4;
-    uint64_t declared = T + 16 <= size ? ReadU32(image + T + 12) : 0;
+    uint64_t fit = (size - cues) / kPoolCueSize;
+    uint64_t declared = T + kChunkData + kPoolTableCueCount + sizeof(uint32_t) <= size
+                            ? ReadU32(image + T + kChunkData + kPoolTableCueCount)
+                            : 0;
     poolCueCount = uint32_t(declared < fit ? declared : fit);
     return 1;
 }
@@ -472,42 +476,42 @@ void ResetSoundSet() {
 
 bool RegionCue(const InstrumentEntry& entry, uint32_t region, uint32_t& cue) {
     if (region >= entry.waveLinks.count) return false;
-    cue = ReadU32(entry.waveLinks[region] + 8);
+    cue = ReadU32(entry.waveLinks[region] + kWaveLinkTableIndex);
     return true;
 }
 
 bool RegionLoop(const InstrumentEntry& entry, uint32_t region, uint32_t& start, uint32_t& length) {
     if (region >= entry.sampleInfos.count || !entry.sampleInfos[region]) return false;
     const uint8_t* info = entry.sampleInfos[region];
-    if (ReadU32(info + 16) == 0) return false;
+    if (ReadU32(info + kSampleInfoLoopCount) == 0) return false;
     const uint8_t* loop = info + ReadU32(info);
-    start = ReadU32(loop + 8);
-    length = ReadU32(loop + 12);
+    start = ReadU32(loop + kLoopStart);
+    length = ReadU32(loop + kLoopLength);
     return true;
 }
 
 const uint8_t* CueWaveList(uint32_t cue, uint32_t& listSize) {
     if (cue >= poolCueCount) return nullptr;
     const size_t size = SoundSetImage.count;
-    uint64_t at = uint64_t(wavePool - SoundSetImage.items) + ReadU32(poolCues + size_t(cue) * 4);
-    if (at + 12 > size) return nullptr;
+    uint64_t at = uint64_t(wavePool - SoundSetImage.items) + ReadU32(poolCues + size_t(cue) * kPoolCueSize);
+    if (at + kListData > size) return nullptr;
     const uint8_t* list = SoundSetImage.items + at;
-    uint32_t s = ReadU32(list + 4);
-    if (s < 4 || at + 8 + s > size) return nullptr;
+    uint32_t s = ReadU32(list + kChunkSizeField);
+    if (s < kCodeSize || at + kChunkData + s > size) return nullptr;
     listSize = s;
     return list;
 }
 
 bool SplitWave(const uint8_t* list, uint32_t listSize, WaveParts& parts) {
-    const uint8_t* body = list + 12;
-    size_t bodySize = listSize - 4;
+    const uint8_t* body = list + kListData;
+    size_t bodySize = listSize - kCodeSize;
     size_t at = FindCode(body, bodySize, 0, "data");
-    if (at == kCodeAbsent || at + 8 > bodySize) return false;
-    uint32_t dataSize = ReadU32(body + at + 4);
-    if (dataSize > bodySize - (at + 8)) return false;
+    if (at == kCodeAbsent || at + kChunkData > bodySize) return false;
+    uint32_t dataSize = ReadU32(body + at + kChunkSizeField);
+    if (dataSize > bodySize - (at + kChunkData)) return false;
     parts.head = body;
     parts.headSize = uint32_t(at);
-    parts.samples = body + at + 8;
+    parts.samples = body + at + kChunkData;
     parts.dataSize = dataSize;
     return true;
 }

@@ -74,6 +74,30 @@ inline uint32_t ReadU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
+// Byte offsets and sizes of the file's fields. A chunk holds its code, its
+// size and its data; a 'LIST' chunk's size counts its type code, which opens
+// its data.
+const uint32_t kCodeSize = 4;              // a four-character code
+const uint32_t kChunkSizeField = 4;
+const uint32_t kChunkData = 8;
+const uint32_t kListData = 12;             // after the list's type code
+// In an 'insh' chunk's data.
+const uint32_t kInstRegionCount = 0;
+// Region header ('rgnh') data.
+const uint32_t kRegionHeaderSize = 12;
+// Wave link ('wlnk') data.
+const uint32_t kWaveLinkTableIndex = 8;    // the cue of the region's wave
+const uint32_t kWaveLinkSize = 12;
+// Sample info ('wsmp') data: its own size first, its loops after that many bytes.
+const uint32_t kSampleInfoLoopCount = 16;
+// A loop of a sample info.
+const uint32_t kLoopStart = 8;
+const uint32_t kLoopLength = 12;
+const uint32_t kLoopSize = 16;
+// Pool table ('ptbl') data: its own size first, its cues after that many bytes.
+const uint32_t kPoolTableCueCount = 4;
+const uint32_t kPoolCueSize = 4;           // a cue: the wave's offset in the pool
+
 // Checked views of the index. Every position they hand out, and the bytes
 // they promise behind it, lie inside SoundSetImage.
 
@@ -89,7 +113,7 @@ bool RegionLoop(const InstrumentEntry& entry, uint32_t region, uint32_t& start, 
 const uint8_t* CueWaveList(uint32_t cue, uint32_t& listSize);
 
 // Position in the file of the first byte after the wave list's 'wave' type.
-inline size_t WaveByteOffset(const uint8_t* list) { return size_t(list + 12 - SoundSetImage.items); }
+inline size_t WaveByteOffset(const uint8_t* list) { return size_t(list + kListData - SoundSetImage.items); }
 
 struct WaveParts {
     const uint8_t* head;      // the list's bytes after 'wave', up to 'data'

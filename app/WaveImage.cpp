@@ -60,7 +60,7 @@ bool BuildRawImage(uint32_t cue) {
     AppendWaveBytes("RIFF", 4);
     AppendWaveU32(listSize);
     AppendWaveBytes("WAVE", 4);
-    AppendWaveBytes(list + 12, listSize - 4);
+    AppendWaveBytes(list + kListData, listSize - kCodeSize);
     return true;
 }
 
