@@ -152,7 +152,7 @@ void* CHeapCliDebug::Realloc(void* p, uint32_t size, uint32_t flags, const char*
 void CHeapCliDebug::Enumerate(Visitor visitor, void* context) {
     EnterCriticalSection(&lock);
     for (HeapBlockHeader* block = newest; block; block = block->next) {
-        char safe[260];
+        char safe[kTagBytes];
         SanitizeTag(block->file, safe);
         visitor(context, block->line, safe, static_cast<uint32_t>(_msize(block)), 1, UserOf(block));
     }

@@ -42,7 +42,6 @@ size_t ReadableRun(const void* p) {
                   static_cast<const char*>(p));
 }
 
-const uint32_t kTagBytes = 260;
 const uint32_t kTagLongest = 258;
 const uint32_t kReportLineBytes = 512;
 const uint32_t kRecordSlack = 512;   // scratch bytes beyond the block

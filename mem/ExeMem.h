@@ -15,6 +15,7 @@ enum : uint32_t { kLogDebug = 0, kLogInfo = 1, kLogError = 2 };
 const uint32_t kLogChannels = 3;
 const uint32_t kLogSinkSlots = 4;
 const uint32_t kLogLineUnits = 1024;   // bytes or units, terminator included
+const uint32_t kTagBytes = 260;        // a sanitized tag, terminator included
 
 // File-name patterns for a sink that writes each channel to its own file.
 extern const wchar_t* const logFilePatterns[kLogChannels];
@@ -35,7 +36,7 @@ void LogMessageW(uint32_t channel, const wchar_t* format, ...);
 // Set before main on the Windows 95/98/Me family (top bit of the version word).
 extern uint32_t windows9x;
 
-// The running program's file path in `out` (260 units); 0 on failure.
+// The running program's file path in `out` (kPathUnits units); 0 on failure.
 uint32_t GetModulePath(wchar_t* out);
 // The program's directory with its trailing backslash, or the empty text when
 // the module path cannot be had (logged): "MemLeak.log" and "MemError.log"
@@ -74,9 +75,9 @@ void ReportLeaks();
 // Corruption reports made so far in this process.
 uint32_t HeapCorruptionReports();
 
-// Copies a tag's file name into out (260 bytes) when it is readable, printable
-// text of at most 258 bytes; otherwise writes "@" and the pointer in
-// upper-case hexadecimal digits.
+// Copies a tag's file name into out (kTagBytes bytes) when it is readable,
+// printable text of at most 258 bytes; otherwise writes "@" and the pointer
+// in upper-case hexadecimal digits.
 void SanitizeTag(const char* file, char* out);
 
 // Hides a topmost pop-up that is the thread's active window, so that a
