@@ -80,12 +80,12 @@ void PaintFrame(CFrame* f) {
     p->DrawLine(POINT{m, sc.top + 2}, POINT{m, sc.bottom - 3}, kWhite);
 
     // The window text holds the title's UTF-8 bytes.
-    char bytes[260];
-    wchar_t wide[260];
+    char bytes[kUtf8TextBytes];
+    wchar_t wide[kUtf8TextBytes];
     wchar_t title[128];
     title[0] = 0;
     if (GetWindowTextA(f->window, bytes, sizeof(bytes)) > 0 &&
-        MultiByteToWideChar(CP_UTF8, 0, bytes, -1, wide, 260) > 0)
+        MultiByteToWideChar(CP_UTF8, 0, bytes, -1, wide, kUtf8TextBytes) > 0)
         CopyWide(title, wide, 128);
     p->PushClip();
     p->ClipRect(RECT{kBorder, kBorder, sc.left, kCaptionBottom});

@@ -245,7 +245,7 @@ void CWindow::LoseCapture() {
 }
 
 void CWindow::SetTitle(const wchar_t* text) {
-    char buffer[260];
+    char buffer[kUtf8TextBytes];
     const uint32_t bytes = Utf16ToUtf8(buffer, text ? text : L"");
     title.Grow(bytes + 1, bytes + 1);
     std::memcpy(title.items, buffer, bytes);

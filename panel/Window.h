@@ -57,7 +57,7 @@ public:
     // The native window lost the capture to another (or was told to cancel
     // modes): the control of this tree that held it hears OnCaptureLost.
     void LoseCapture();
-    // Stores the title as UTF-8 (cut to fit 260 bytes) and, with a window,
+    // Stores the title as UTF-8 (cut to fit kUtf8TextBytes) and, with a window,
     // sets the window text and repaints the frame.
     void SetTitle(const wchar_t* text);
     const char* Title() const { return title.count ? title.items : ""; }

@@ -52,9 +52,8 @@ int Utf8EncodeUnit(const wchar_t*& in, char*& out, uint32_t room) {
 }
 
 uint32_t Utf16ToUtf8(char* out, const wchar_t* text) {
-    const uint32_t size = 260;
     char* const start = out;
-    char* const end = out + size;
+    char* const end = out + kUtf8TextBytes;
     if (*text) {
         for (;;) {
             if (end - out < 2) break;

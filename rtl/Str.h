@@ -12,6 +12,7 @@ const int32_t kDuplicateNameLine = 190;
 
 const uint32_t kPathUnits = 260;       // fixed path buffers, terminator included
 const uint32_t kPathPartUnits = 256;   // root and directory outputs of PathSplit
+const uint32_t kUtf8TextBytes = 260;   // Utf16ToUtf8's output, terminator included
 const uint32_t kTempTextSize = 2048;   // bytes (TempText) or units (TempTextW)
 const uint32_t kAssertReportSize = 1024;   // bytes of the assertion report
 const uint32_t kFatalMessageSize = 256;    // bytes of a FatalError message
@@ -28,8 +29,8 @@ void Utf8DecodeUnit(const char*& in, wchar_t*& out);
 // bytes: 1, or 0 with nothing written.
 int Utf8EncodeUnit(const wchar_t*& in, char*& out, uint32_t room);
 
-// Converts as many whole characters as fit a 260-byte buffer; the byte count
-// before the terminator.
+// Converts as many whole characters as fit kUtf8TextBytes bytes; the byte
+// count before the terminator.
 uint32_t Utf16ToUtf8(char* out, const wchar_t* text);
 
 uint32_t WideLength(const wchar_t* text);
