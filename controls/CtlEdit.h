@@ -92,8 +92,8 @@ protected:
 
 // ScrollStart after the caret moved, in an edit `width` pixels wide: the
 // caret itself when it lies left of the view, else advanced until the
-// caret's character fits at the right edge (width - 2 * kEditInset). Never past the
-// caret.
+// caret's character fits at the right edge (view width - 2 * kEditInset).
+// Never past the caret.
 uint32_t EditScrollStart(IEditMetrics& metrics, uint32_t scrollStart, uint32_t caret, uint32_t length,
                          int32_t width);
 
