@@ -151,7 +151,7 @@ ICurve::CCurve::CCurve(CurvePlotFunction plot)
 ICurve::CCurve::~CCurve() {
     while (CurvePoint* p = Points.First()) FreePoint(p);
     StopAutoScroll();
-    if (Timeline) RemoveListener(Timeline, this);
+    if (Timeline) RemoveTimelineListener(Timeline, OnTimelineEvent, static_cast<CControl*>(this));
     Timeline = nullptr;
     SortedPoints.Clear(0);
     Selection.DetachAll();
@@ -529,7 +529,7 @@ void ICurve::CCurve::OnResize(SIZE) {
         if (c->GetKind() != kTimelineKind) continue;
         if (CTimelineOwner* owner = dynamic_cast<CTimelineOwner*>(c)) {
             Timeline = owner;
-            AddListener(owner, this);
+            AddTimelineListener(owner, OnTimelineEvent, static_cast<CControl*>(this));
             return;
         }
     }
@@ -539,7 +539,7 @@ void ICurve::CCurve::OnTimelineEvent(void* data, int32_t event, const float* val
     CCurve* curve = dynamic_cast<CCurve*>(static_cast<CControl*>(data));
     if (!curve) return;
     if (event == kTimelineGone) {
-        if (curve->Timeline) RemoveListener(curve->Timeline, curve);
+        if (curve->Timeline) RemoveTimelineListener(curve->Timeline, OnTimelineEvent, static_cast<CControl*>(curve));
         curve->Timeline = nullptr;
         return;
     }

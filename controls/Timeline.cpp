@@ -3,8 +3,6 @@
 #include <cstddef>
 #include <new>
 
-#include "Curve.h"
-
 namespace {
 
 const int16_t kTimelineBarHeight = 16;
@@ -69,14 +67,6 @@ void RemoveTimelineListener(CTimelineOwner* owner, TimelineCallback callback, vo
             return;
         }
     }
-}
-
-void AddListener(CTimelineOwner* owner, CControl* control) {
-    AddTimelineListener(owner, ICurve::CCurve::OnTimelineEvent, control);
-}
-
-void RemoveListener(CTimelineOwner* owner, CControl* control) {
-    RemoveTimelineListener(owner, ICurve::CCurve::OnTimelineEvent, control);
 }
 
 void UpdateTimelineScrollBar(CTimelineOwner* owner) {

@@ -68,9 +68,6 @@ void AddTimelineListener(CTimelineOwner* owner, TimelineCallback callback, void*
 // Unlinks and frees the first record with this callback and data; nothing
 // happens when there is none.
 void RemoveTimelineListener(CTimelineOwner* owner, TimelineCallback callback, void* data);
-// The same for a curve, with the curve's own listener callback.
-void AddListener(CTimelineOwner* owner, CControl* control);
-void RemoveListener(CTimelineOwner* owner, CControl* control);
 
 // ViewOffset := offset, the scroll bar updated, event 3, owner invalidated.
 void SetViewOffset(CTimelineOwner* owner, float offset);
