@@ -7,6 +7,7 @@
 #include "mem/ExeHeapSrv.h"
 #include "panel/Control.h"
 #include "panel/RefObject.h"
+#include "heap_checks.h"
 #include "recording.h"
 
 namespace {

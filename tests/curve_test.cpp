@@ -14,6 +14,7 @@
 #include "mem/ExeHeapSrv.h"
 #include "panel/ColorScheme.h"
 #include "pixels.h"
+#include "heap_checks.h"
 #include "recording.h"
 #include "tools/bench/timing.h"
 #include "panel_window.h"

@@ -10,6 +10,7 @@
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "pixels.h"
+#include "heap_checks.h"
 #include "recording.h"
 #include "rtl/Array.h"
 #include "rtl/Str.h"

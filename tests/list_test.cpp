@@ -7,6 +7,7 @@
 
 #include "controls/CtlList.h"
 #include "rtl/Sort.h"
+#include "heap_checks.h"
 #include "recording.h"
 
 namespace {

@@ -1,23 +1,10 @@
-// Pixels read back from a device context, for tests that draw for real.
-#pragma once
+#include "pixels.h"
 
 #include <gtest/gtest.h>
-#include <windows.h>
 
-#include <cstdint>
 #include <cstring>
-#include <vector>
 
-// Pixels as 0x00RRGGBB words, rows top to bottom.
-struct Pixels {
-    int width = 0, height = 0;
-    std::vector<uint32_t> data;
-    uint32_t at(int x, int y) const { return data[size_t(y) * width + x]; }
-};
-
-// Copies width x height pixels from the DC's origin through a 32-bit DIB;
-// the DC's viewport origin is left as it was.
-inline Pixels ReadBack(HDC source, int width, int height) {
+Pixels ReadBack(HDC source, int width, int height) {
     POINT origin;
     GetViewportOrgEx(source, &origin);
     SetViewportOrgEx(source, 0, 0, nullptr);
