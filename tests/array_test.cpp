@@ -2,12 +2,11 @@
 
 #include <vector>
 
+#include "heap_checks.h"
 #include "mem/ExeHeapSrv.h"
 #include "rtl/Array.h"
 
 namespace {
-
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
 
 const HeapBlockHeader* HeaderOf(const void* user) {
     return reinterpret_cast<const HeapBlockHeader*>(static_cast<const uint8_t*>(user) - kHeapHeaderSize);
@@ -73,14 +72,14 @@ TEST(Array, GrowWithinCapacityOnlySetsCount) {
 }
 
 TEST(Array, SetCapacityZeroFreesTheStorage) {
-    uint32_t live = Live();
+    const LiveBlocks live;
     TArray<int> array(4);
     array.Append(1);
-    EXPECT_EQ(live + 1, Live());
+    EXPECT_EQ(1, live.Added());
     array.SetCapacity(0, 0);
     EXPECT_EQ(nullptr, array.items);
     EXPECT_EQ(0u, array.capacity);
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
     array.Append(2);
     array.Clear(16);
     EXPECT_EQ(16u, array.capacity);
@@ -125,7 +124,7 @@ TEST(Array, TheThreeConstructionForms) {
 }
 
 TEST(Array, MovingRecordsDeepCopiesTheirBuffers) {
-    uint32_t live = Live();
+    const LiveBlocks live;
     {
         TArray<Record> records(4);
         records.Grow(1, 1);
@@ -151,14 +150,14 @@ TEST(Array, MovingRecordsDeepCopiesTheirBuffers) {
             EXPECT_EQ(0xFD, HeaderOf(records[i].a.items)->headGuard[0]);
             inner.push_back(records[i].a.items);
         }
-        EXPECT_EQ(live + 1 + 1 + 40 + 1, Live());  // fence, storage, 40 a-buffers, one b-buffer
+        EXPECT_EQ(1 + 1 + 40 + 1, live.Added());  // fence, storage, 40 a-buffers, one b-buffer
         ThreadHeap->Free(fence);
 
         // Truncating frees the dropped records' buffers.
         records.SetCapacity(records.capacity, 10);
-        EXPECT_EQ(live + 1 + 10 + 1, Live());
+        EXPECT_EQ(1 + 10 + 1, live.Added());
     }
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(Array, TruncatingRecordsDestroysLastFirst) {

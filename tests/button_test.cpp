@@ -8,6 +8,7 @@
 
 #include "controls/ButtonFace.h"
 #include "controls/CtlButton.h"
+#include "heap_checks.h"
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "pixels.h"
@@ -93,11 +94,11 @@ TEST(ButtonFace, EveryPixelFollowsTheRowTable) {
     EXPECT_EQ(7u, untouched);
     EXPECT_EQ(nullptr, RenderButtonFace(SIZE{30, 5}, 0, 0xFF1E1E1E));
     EXPECT_EQ(nullptr, RenderButtonFace(SIZE{0x10000, 0x10000}, 0, 0xFF1E1E1E));
-    const uint32_t live = ProcessHeapClient()->LiveBlocks();   // the scratch image goes back
+    const LiveBlocks live;   // the scratch image goes back
     HBITMAP bitmap = RenderButtonFace(SIZE{8, 8}, 1, 0xFF1E1E1E);
     EXPECT_NE(nullptr, bitmap);
     DeleteObject(bitmap);
-    EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(ButtonFace, PressingChangesOnlyTheHighlightAndTheLitEdge) {

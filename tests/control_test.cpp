@@ -4,15 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "mem/ExeHeapSrv.h"
 #include "panel/Control.h"
 #include "panel/RefObject.h"
 #include "heap_checks.h"
 #include "recording.h"
 
 namespace {
-
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
 
 std::vector<std::string> events;
 
@@ -122,13 +119,13 @@ class ControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
         events.clear();
-        baseline = Live();
+        baseline.Restart();
     }
     void TearDown() override {
         if (root) root->Destroy(1);
         EXPECT_EQ(nullptr, FocusedControl());
         EXPECT_EQ(nullptr, CaptureControl());
-        EXPECT_EQ(baseline, Live());
+        EXPECT_EQ(0, baseline.Added());
     }
     Probe* NewRoot(int32_t w, int32_t h) {
         Probe* r = Make("root");
@@ -138,7 +135,7 @@ protected:
         events.clear();
         return r;
     }
-    uint32_t baseline = 0;
+    LiveBlocks baseline;
     CControl* root = nullptr;
 };
 
@@ -601,7 +598,7 @@ TEST(ControlPaint, RealPainterShowsOverlapAndClipping) {
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     ValidateRect(window, nullptr);
-    const uint32_t live = Live();
+    const LiveBlocks live;
     CPainter* painter = CreatePainter(window, 1, __LINE__);
     Filler* root = NewControl<Filler>("control_test", __LINE__);
     Filler* first = NewControl<Filler>("control_test", __LINE__);
@@ -650,6 +647,6 @@ TEST(ControlPaint, RealPainterShowsOverlapAndClipping) {
 
     root->Destroy(1);
     painter->Destroy(1);
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
     DestroyWindow(window);
 }

@@ -11,7 +11,6 @@
 #include "controls/Curve.h"
 #include "controls/PanelTimer.h"
 #include "controls/Timeline.h"
-#include "mem/ExeHeapSrv.h"
 #include "panel/ColorScheme.h"
 #include "pixels.h"
 #include "heap_checks.h"
@@ -23,8 +22,6 @@ namespace {
 
 const float kNaN = std::numeric_limits<float>::quiet_NaN();
 const float kInf = std::numeric_limits<float>::infinity();
-
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
 
 struct Heard {
     int32_t event;
@@ -143,7 +140,7 @@ TEST(CurveMouse, WheelZoomsAroundThePointer) {
 }
 
 TEST(CurveMouse, PressOnTheLineDragsATemporaryPointThatSnaps) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     CCurve* c = MakeCurve(Half);   // the line is on row 185
     c->SetXRange(-2, 4);           // columns -32 and 64, zero at 0
     c->ValueMin = -1;              // rows 738 and 0, zero at 369
@@ -177,11 +174,11 @@ TEST(CurveMouse, PressOnTheLineDragsATemporaryPointThatSnaps) {
     EXPECT_FLOAT_EQ(3 / 16.0f, heard[1].at[0].x);
     EXPECT_FLOAT_EQ(5 / 369.0f, heard[1].at[0].y);
     Drop(c);
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(CurveMouse, BandSelectsThenDragMovesTheSelection) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     CCurve* c = MakeCurve(FarBelow);
     ASSERT_TRUE(c->AddPoint(1, 1, 0.25f));   // column 16, row 277
     ASSERT_TRUE(c->AddPoint(2, 2, 0.75f));   // column 32, row 92
@@ -242,7 +239,7 @@ TEST(CurveMouse, BandSelectsThenDragMovesTheSelection) {
     EXPECT_FLOAT_EQ(3, c->FindPoint(2)->x);
     Release(c, 34, 100);
     Drop(c);
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(CurveMouse, MiddleButtonPansWithoutEventsOrTimer) {
@@ -264,7 +261,7 @@ TEST(CurveMouse, MiddleButtonPansWithoutEventsOrTimer) {
 }
 
 TEST(CurveMouse, AutoScrollRunsOnlyWhileTheButtonIsHeld) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     CTimelineOwner* owner = CreateTimelineOwner();
     CCurve* c = CreateCurve(Half);
     c->AddRef();
@@ -287,7 +284,7 @@ TEST(CurveMouse, AutoScrollRunsOnlyWhileTheButtonIsHeld) {
     EXPECT_EQ(after, owner->ViewOffset);
     Drop(c);
     owner->Destroy(1);
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 namespace {

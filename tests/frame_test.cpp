@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "mem/ExeHeapSrv.h"
+#include "heap_checks.h"
 #include "pixels.h"
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
@@ -13,8 +13,6 @@
 #include "panel/PanelPainter.h"
 
 namespace {
-
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
 
 std::string Hex(uint32_t colour) {
     char text[16];
@@ -692,16 +690,16 @@ protected:
             p->AllocateSlot();
         }
         for (CPanel* p : warm) static_cast<CRefObject*>(p)->Release();
-        baseline = Live();
+        baseline.Restart();
     }
     void TearDown() override {
         for (SharedPanel* s : {&first, &second}) s->Close();
         EXPECT_EQ(0u, PainterCount());
         EXPECT_FALSE(FontCacheExists());
-        EXPECT_EQ(baseline, Live());
+        EXPECT_EQ(0, baseline.Added());
         SelectColorScheme(2);
     }
-    uint32_t baseline = 0;
+    LiveBlocks baseline;
     SharedPanel first, second;
 };
 
@@ -729,7 +727,7 @@ TEST_F(FrameLifetime, CloseButtonDestroysItsWindowAndTheLastEndsTheLoop) {
     second.Open(L"Second", 240, 120, 0);
     ASSERT_NE(nullptr, first.window);
     ASSERT_NE(nullptr, second.window);
-    EXPECT_GT(Live(), baseline);
+    EXPECT_GT(baseline.Added(), 0);
     EXPECT_EQ(Hex(colorSchemes[2][7] & 0xFFFFFF), Hex(WindowPixel(second.window, 0, 0)));
 
     EXPECT_EQ(0, first.Press(HTCLOSE, first.w - 20, 20));

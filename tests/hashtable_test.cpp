@@ -6,13 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "heap_checks.h"
 #include "mem/ExeHeapSrv.h"
 #include "panel/HashTable.h"
 #include "panel/RefObject.h"
 
 namespace {
-
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
 
 // A named element shaped like a control: hash, registration link and bucket
 // link at its end, leaving both lists from its destructor.
@@ -189,13 +188,13 @@ TEST(TList, IntrusiveLinksWithMarkedEnd) {
 }
 
 TEST(HashTable, LayoutStartsWithEightBuckets) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     {
         NamedTable table;
         EXPECT_EQ(8u, table.BucketCount());
         EXPECT_EQ(7u, table.mask);
         EXPECT_EQ(1024u, table.bucketLimit);
-        EXPECT_EQ(live + 1, Live());   // the bucket array alone
+        EXPECT_EQ(1, live.Added());   // the bucket array alone
         for (uint32_t b = 0; b < 8; ++b) {
             EXPECT_TRUE(table.Bucket(b).IsEmpty());
             EXPECT_EQ(table.registration.offset + sizeof(TListLink), table.Bucket(b).offset);
@@ -203,11 +202,11 @@ TEST(HashTable, LayoutStartsWithEightBuckets) {
         EXPECT_EQ(nullptr, FindName(table, "list"));
         EXPECT_EQ(nullptr, table.First());
     }
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(HashTable, NamesAreCaseSensitiveAndDuplicatesFindTheFirst) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     {
         NamedTable table;
         Named* list = Make("list", 0);
@@ -245,7 +244,7 @@ TEST(HashTable, NamesAreCaseSensitiveAndDuplicatesFindTheFirst) {
         EXPECT_EQ(nullptr, table.First());
         for (uint32_t b = 0; b < table.BucketCount(); ++b) EXPECT_TRUE(table.Bucket(b).IsEmpty());
     }
-    EXPECT_EQ(live, Live());   // lookups freed their temporary names
+    EXPECT_EQ(0, live.Added());   // lookups freed their temporary names
 }
 
 TEST(HashTable, InsertAndUnlinkAllocateNothing) {
@@ -253,12 +252,12 @@ TEST(HashTable, InsertAndUnlinkAllocateNothing) {
     std::vector<Named*> all;
     for (int i = 0; i < 6; ++i) all.push_back(Make(("c" + std::to_string(i)).c_str(), i));
     ASSERT_EQ(8u, table.BucketCount());
-    const uint32_t blocks = Live();
+    const LiveBlocks blocks;
     for (Named* e : all) Add(table, e);
     ASSERT_EQ(8u, table.BucketCount());   // no chain reached four
     Add(table, all[2]);
     for (Named* e : all) table.Unlink(e);
-    EXPECT_EQ(blocks, Live());
+    EXPECT_EQ(0, blocks.Added());
     for (Named* e : all) e->Destroy(1);
 }
 
@@ -304,7 +303,7 @@ TEST(HashTable, GrowthStopsAt1024AndInsertStillWorks) {
 }
 
 TEST(HashTable, RehashKeepsRegistrationOrder) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     std::vector<Named*> all;
     {
         NamedTable table;
@@ -333,10 +332,10 @@ TEST(HashTable, RehashKeepsRegistrationOrder) {
 
         // Same count: nothing is reallocated.
         const void* buckets = table.buckets;
-        const uint32_t blocks = Live();
+        const LiveBlocks blocks;
         table.Rehash(1);
         EXPECT_EQ(buckets, table.buckets);
-        EXPECT_EQ(blocks, Live());
+        EXPECT_EQ(0, blocks.Added());
     }
     // Destroying the table detached its elements, which can still be destroyed.
     for (Named* e : all) {
@@ -344,11 +343,11 @@ TEST(HashTable, RehashKeepsRegistrationOrder) {
         EXPECT_TRUE(e->bucket.IsEmpty());
         e->Destroy(1);
     }
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(NamedObject, NameCopiesAreOwned) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     {
         CNameKey key;
         EXPECT_EQ(nullptr, key.Name());
@@ -356,16 +355,16 @@ TEST(NamedObject, NameCopiesAreOwned) {
         key.SetName(text);
         text[0] = 'S';
         EXPECT_STREQ("slider", key.Name());
-        EXPECT_EQ(live + 1, Live());
+        EXPECT_EQ(1, live.Added());
         key.SetName(key.Name());   // its own name: the copy is made first
         EXPECT_STREQ("slider", key.Name());
-        EXPECT_EQ(live + 1, Live());
+        EXPECT_EQ(1, live.Added());
         key.SetName(nullptr);
-        EXPECT_EQ(live, Live());
+        EXPECT_EQ(0, live.Added());
         key.SetName("curve");
         EXPECT_EQ(HashName("curve"), key.KeyHash());
     }
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
     EXPECT_TRUE(THashKeyStrCmp<char>::Equal("a", "a"));
     EXPECT_FALSE(THashKeyStrCmp<char>::Equal("a", "ab"));
     EXPECT_FALSE(THashKeyStrCmp<char>::Equal("a", nullptr));
@@ -384,7 +383,7 @@ struct Shared : Named, CRefObject {
 }  // namespace
 
 TEST(RefObject, ReleaseDeletesOnlyAtOne) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     destroyedShared = 0;
     NamedTable table;
     Shared* s = new (ThreadHeap->Alloc(sizeof(Shared), 0, "hashtable_test", __LINE__)) Shared;
@@ -402,5 +401,5 @@ TEST(RefObject, ReleaseDeletesOnlyAtOne) {
     // The whole object went back to the heap and left the table.
     EXPECT_EQ(1, destroyedShared);
     EXPECT_EQ(nullptr, FindName(table, "info"));
-    EXPECT_EQ(live + 1, Live());   // the table's buckets
+    EXPECT_EQ(1, live.Added());   // the table's buckets
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "heap_checks.h"
 #include "mem/ExeHeapSrv.h"
 #include "mem/ExeMem.h"
 
@@ -85,15 +86,15 @@ TEST(Heap, LineIsStoredAsSigned16Bits) {
 }
 
 TEST(Heap, ZeroSizeBlocksAreDistinctAndLeaveTheListAsBefore) {
-    uint32_t before = ProcessHeapClient()->LiveBlocks();
+    const LiveBlocks before;
     void* a = ThreadHeap->Alloc(0, 0, kTag, 1);
     void* b = ThreadHeap->Alloc(0, 0, kTag, 2);
     EXPECT_NE(a, b);
-    EXPECT_EQ(before + 2, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(2, before.Added());
     ThreadHeap->Free(a);
     ThreadHeap->Free(b);
     ThreadHeap->Free(nullptr);
-    EXPECT_EQ(before, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(0, before.Added());
 }
 
 TEST(Heap, EnumerateWalksNewestFirstWithSizesAndTags) {
@@ -160,12 +161,12 @@ TEST(Heap, UnreadableTagsAreShownByAddress) {
 
 TEST(Heap, DamagedGuardsAreReportedOnceAndTheBlockIsReleased) {
     uint32_t reports = HeapCorruptionReports();
-    uint32_t live = ProcessHeapClient()->LiveBlocks();
+    const LiveBlocks live;
     uint8_t* p = static_cast<uint8_t*>(ThreadHeap->Alloc(24, 0, kTag, 5));
     p[ThreadHeap->Size(p)] = 0;  // one byte past the usable size
     ThreadHeap->Free(p);
     EXPECT_EQ(reports + 1, HeapCorruptionReports());
-    EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(0, live.Added());
 
     uint8_t* q = static_cast<uint8_t*>(ThreadHeap->Alloc(24, 0, kTag, 6));
     q[-1] = 0;
@@ -173,14 +174,14 @@ TEST(Heap, DamagedGuardsAreReportedOnceAndTheBlockIsReleased) {
     q[n] = q[n + 3] = 0;
     ThreadHeap->Free(q);
     EXPECT_EQ(reports + 2, HeapCorruptionReports());
-    EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(0, live.Added());
 
     // Only the tail guard's last byte.
     uint8_t* t = static_cast<uint8_t*>(ThreadHeap->Alloc(24, 0, kTag, 7));
     t[ThreadHeap->Size(t) + kHeapTailGuard - 1] = 0;
     ThreadHeap->Free(t);
     EXPECT_EQ(reports + 3, HeapCorruptionReports());
-    EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(Heap, FailedInPlaceReallocLeavesTheBlockAsItWas) {

@@ -15,6 +15,7 @@
 #include "controls/CtlLabel.h"
 #include "controls/CtlSlider.h"
 #include "dls_builder.h"
+#include "heap_checks.h"
 #include "panel/ColorScheme.h"
 #include "rtl/Str.h"
 #include "panel_window.h"
@@ -216,9 +217,9 @@ TEST_F(InfoPanel, RebuildsKeepTheEnvelopeTextsAndViewAndFreeTheOldCurve) {
     envelopeCurve->ValueScale = 100.0f;
     envelopeParams[2] = 0.75f;
     for (int i = 1; i <= 4; ++i) Build(i % 4);   // warm: every kind of panel once
-    const uint32_t live = ProcessHeapClient()->LiveBlocks();
+    const LiveBlocks live;
     for (int i = 1; i <= 1000; ++i) BuildInfoPanel(panel, i % 4);
-    EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(0, live.Added());
     EXPECT_EQ(0.75f, envelopeParams[2]);
     EXPECT_EQ("0.75", TextOf(Find("edt_Release")));
     const CCurve* c = envelopeCurve;

@@ -29,7 +29,7 @@ protected:
     void TearDown() override {
         if (root) root->Destroy(1);
         SetFocusControl(nullptr);
-        EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+        EXPECT_EQ(0, live.Added());
     }
     // A list of `texts` in a root, `h` pixels high and 128 wide.
     CList* Make(const std::vector<std::wstring>& texts, int32_t* bound, uint32_t flags, int32_t h) {
@@ -51,7 +51,7 @@ protected:
     }
     void Click(int32_t x, int32_t y, int32_t button = kMouseLeft) { root->OnMouseDown(button, 0, POINT{x, y}); }
 
-    uint32_t live = ProcessHeapClient()->LiveBlocks();
+    const LiveBlocks live;
     std::vector<const wchar_t*> pointers;
     Root* root = nullptr;
     CList* list = nullptr;

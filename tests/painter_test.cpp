@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "mem/ExeHeapSrv.h"
+#include "heap_checks.h"
 #include "pixels.h"
 #include "panel/PanelPainter.h"
 
@@ -12,8 +12,6 @@ namespace {
 
 const int kClientW = 64;
 const int kClientH = 48;
-
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
 
 Pixels ReadPainter(IPainter* painter) { return ReadBack(painter->GetHDC(), kClientW, kClientH); }
 
@@ -64,7 +62,7 @@ protected:
     }
 
     void SetUp() override {
-        baseline = Live();
+        baseline.Restart();
         if (!window) {
             window = CreateWindowExW(0, L"PainterTestWindow", L"painter", WS_POPUP | WS_BORDER, 10, 10,
                                      kClientW, kClientH, nullptr, nullptr, GetModuleHandleW(nullptr),
@@ -92,7 +90,7 @@ protected:
         painter = nullptr;
         EXPECT_EQ(0u, PainterCount());
         EXPECT_FALSE(FontCacheExists());
-        EXPECT_EQ(baseline, Live());
+        EXPECT_EQ(0, baseline.Added());
     }
 
     static void Pump() {
@@ -105,7 +103,7 @@ protected:
         painter->FillRect(all, colour);
     }
 
-    uint32_t baseline = 0;
+    LiveBlocks baseline;
     static HWND window;
     CPainter* painter = nullptr;
 };
@@ -346,11 +344,11 @@ TEST_F(PainterTest, FontCacheHoldsOneFontPerKey) {
     HDC dc = painter->GetHDC();
     painter->SetFont(L"Verdana", 10, 0);
     HGDIOBJ verdana = GetCurrentObject(dc, OBJ_FONT);
-    const uint32_t blocks = Live();
+    const LiveBlocks blocks;
     painter->SetFont(L"Verdana", 10, 0);
     EXPECT_EQ(verdana, GetCurrentObject(dc, OBJ_FONT));
     EXPECT_EQ(1u, FontCacheCount());
-    EXPECT_EQ(blocks, Live());
+    EXPECT_EQ(0, blocks.Added());
     // Case does not matter beyond the two units that pick the bucket.
     painter->SetFont(L"VeRDANA", 10, 0);
     EXPECT_EQ(verdana, GetCurrentObject(dc, OBJ_FONT));

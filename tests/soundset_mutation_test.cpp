@@ -11,6 +11,7 @@
 
 #include "app/SoundSet.h"
 #include "dls_builder.h"
+#include "heap_checks.h"
 #include "mem/ExeMem.h"
 #include "soundset_reference.h"
 
@@ -133,12 +134,12 @@ protected:
     void SetUp() override {
         source = SourceFile();
         ResetSoundSet();
-        liveBefore = ProcessHeapClient()->LiveBlocks();
+        live.Restart();
         reportsBefore = HeapCorruptionReports();
     }
     void TearDown() override {
         ResetSoundSet();
-        EXPECT_EQ(liveBefore, ProcessHeapClient()->LiveBlocks());
+        EXPECT_EQ(0, live.Added());
         EXPECT_EQ(reportsBefore, HeapCorruptionReports());
     }
     // Indexes one damaged image; returns whether the read succeeded.
@@ -162,7 +163,8 @@ protected:
     }
 
     Bytes source;
-    uint32_t liveBefore = 0, reportsBefore = 0, runs = 0;
+    LiveBlocks live;
+    uint32_t reportsBefore = 0, runs = 0;
 };
 
 }  // namespace

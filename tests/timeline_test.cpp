@@ -8,7 +8,7 @@
 
 #include "controls/Curve.h"
 #include "controls/Timeline.h"
-#include "mem/ExeHeapSrv.h"
+#include "heap_checks.h"
 
 namespace {
 
@@ -19,12 +19,10 @@ void Listen(void* data, int32_t event, const float* value) {
                    (value ? std::to_string(*value) : "-"));
 }
 
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
-
 }  // namespace
 
 TEST(Timeline, ListenersHearPlayheadOffsetZoomInTurn) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     CTimelineOwner* owner = CreateTimelineOwner();
     owner->Playhead = 1.5f;
     owner->ViewOffset = 2;
@@ -49,7 +47,7 @@ TEST(Timeline, ListenersHearPlayheadOffsetZoomInTurn) {
     EXPECT_EQ(1u, owner->Listeners.Count());
     owner->Destroy(1);   // the disabled record is freed unheard
     EXPECT_TRUE(said.empty());
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(Timeline, ScrollBarFollowsZoomAndOffsetRoundingHalvesToEven) {
@@ -80,7 +78,7 @@ TEST(Timeline, ScrollBarFollowsZoomAndOffsetRoundingHalvesToEven) {
 }
 
 TEST(Timeline, CurveLinksOnResizeFollowsAndForgetsItsOwner) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     CTimelineOwner* owner = CreateTimelineOwner();
     owner->Playhead = 0.5f;
     owner->ViewOffset = -1;
@@ -115,7 +113,7 @@ TEST(Timeline, CurveLinksOnResizeFollowsAndForgetsItsOwner) {
     EXPECT_EQ(nullptr, c->Timeline);
     EXPECT_EQ(nullptr, c->parent);
     static_cast<CRefObject*>(c)->Release();
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 
     // Curve first: it leaves the owner's list.
     owner = CreateTimelineOwner();
@@ -127,5 +125,5 @@ TEST(Timeline, CurveLinksOnResizeFollowsAndForgetsItsOwner) {
     EXPECT_TRUE(owner->Listeners.IsEmpty());
     EXPECT_EQ(nullptr, owner->FirstChild()->NextSibling());   // only the scroll bar is left
     owner->Destroy(1);
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }

@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "controls/PanelTimer.h"
-#include "mem/ExeHeapSrv.h"
+#include "heap_checks.h"
 #include "panel_window.h"
 
 namespace {
@@ -44,7 +44,7 @@ bool PumpUntilTicked(int first, int by, int atLeast, DWORD limit) {
 }  // namespace
 
 TEST(PanelTimer, EveryTickFindsItsOwnControlUntilStopped) {
-    const uint32_t live = ProcessHeapClient()->LiveBlocks();
+    const LiveBlocks live;
     for (int i = 0; i < kOwners; ++i) {
         ids[i] = StartTimer(Count, &owners[i], 10 + i % 3 * 10);
         ASSERT_NE(0u, ids[i]);
@@ -66,7 +66,7 @@ TEST(PanelTimer, EveryTickFindsItsOwnControlUntilStopped) {
     PumpUntilTicked(0, 1, 0, 100);
     for (int t : ticks) EXPECT_EQ(0, t);
     EXPECT_EQ(0, strayTicks);
-    EXPECT_EQ(live, ProcessHeapClient()->LiveBlocks());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST(PanelTimer, ATickMayStopItsOwnTimer) {

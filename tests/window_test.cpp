@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "mem/ExeHeapSrv.h"
+#include "heap_checks.h"
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "panel_window.h"
 
 namespace {
-
-uint32_t Live() { return ProcessHeapClient()->LiveBlocks(); }
 
 std::vector<std::string> events;
 
@@ -316,7 +314,7 @@ TEST_F(PanelWindow, NameOperations) {
 }
 
 TEST_F(PanelWindow, ContainerPanelLivesInTheTreeAndOutlivesIt) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     Probe* holder = MakeProbe("holder");
     ASSERT_TRUE(AddControl(nullptr, holder, panel, "holder"));
     SetControlAnchors("holder", panel, 100, 50, 200, 150);
@@ -347,7 +345,7 @@ TEST_F(PanelWindow, ContainerPanelLivesInTheTreeAndOutlivesIt) {
     EXPECT_EQ(nullptr, info->parent);
     EXPECT_EQ(inside, FindControl(info, "inside"));
     static_cast<CRefObject*>(info)->Release();
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 TEST_F(PanelWindow, ResizingReplacesThePainterAndTitlesAreUtf8) {
@@ -383,7 +381,7 @@ TEST_F(PanelWindow, ResizingReplacesThePainterAndTitlesAreUtf8) {
 }
 
 TEST(WindowTable, SlotsAreReusedAndNothingLeaks) {
-    const uint32_t live = Live();
+    const LiveBlocks live;
     CPanel* first = CreatePanel(L"first", 100, 80, 1, 1);
     first->AddRef();
     const int32_t slot = first->slot;
@@ -407,7 +405,7 @@ TEST(WindowTable, SlotsAreReusedAndNothingLeaks) {
     EXPECT_EQ(nullptr, GetWindowHandle(second));
     EXPECT_EQ(slot, second->slot);
     static_cast<CRefObject*>(second)->Release();
-    EXPECT_EQ(live, Live());
+    EXPECT_EQ(0, live.Added());
 }
 
 namespace {

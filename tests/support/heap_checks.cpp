@@ -1,5 +1,7 @@
 #include "heap_checks.h"
 
+uint32_t LiveBlocks::Count() { return ProcessHeapClient()->LiveBlocks(); }
+
 CountingHeap::CountingHeap() : inner(ThreadHeap) { ThreadHeap = this; }
 CountingHeap::~CountingHeap() { ThreadHeap = inner; }
 void CountingHeap::Lock() { inner->Lock(); }
