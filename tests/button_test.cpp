@@ -59,12 +59,6 @@ std::vector<uint32_t> Face(int w, int h, bool pressed, uint32_t a, uint32_t d) {
     return out;
 }
 
-std::vector<std::string> events;
-
-void Record(uint32_t data, const char* name, int32_t value) {
-    events.push_back(std::to_string(data) + " " + name + " " + std::to_string(value));
-}
-
 }  // namespace
 
 TEST(ButtonFace, EveryPixelFollowsTheRowTable) {
@@ -143,12 +137,12 @@ protected:
     static void TearDownTestSuite() { CloseTestPanel(panel); }
     void SetUp() override {
         SelectColorScheme(1);
-        events.clear();
+        notes.clear();
         SetFocusControl(nullptr);
         button = CreateButton(L"Play");
         ASSERT_TRUE(AddControl(nullptr, button, panel, "play"));
         SetControlAnchors("play", panel, 10, 10, 110, 40);
-        SetControlCallback("play", panel, Record, 3);
+        SetControlCallback("play", panel, RecordNoteWithData, 3);
     }
     void TearDown() override { DeleteControls(panel); }
     static LRESULT Send(UINT message, WPARAM w, int x, int y) {
@@ -205,12 +199,12 @@ TEST_F(ButtonWindow, ClicksCancelsAndDoubleClicks) {
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
     EXPECT_TRUE(button->Pressed && CaptureControl() == button && FocusedControl() == button);
     Send(WM_LBUTTONUP, 0, 109, 39);
-    EXPECT_EQ(std::vector<std::string>{"3 play 1"}, events);
+    EXPECT_EQ(std::vector<std::string>{"3 play 1"}, notes);
 
     // Released one pixel past the right edge: cancelled.
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
     Send(WM_LBUTTONUP, 0, 110, 20);
-    EXPECT_EQ(1u, events.size());
+    EXPECT_EQ(1u, notes.size());
     EXPECT_TRUE(!button->Pressed && !CaptureControl());
 
     // The right button does nothing at all.
@@ -218,38 +212,38 @@ TEST_F(ButtonWindow, ClicksCancelsAndDoubleClicks) {
     Send(WM_RBUTTONDOWN, MK_RBUTTON, 20, 20);
     EXPECT_TRUE(!button->Pressed && !CaptureControl() && !FocusedControl());
     Send(WM_RBUTTONUP, 0, 20, 20);
-    EXPECT_EQ(1u, events.size());
+    EXPECT_EQ(1u, notes.size());
 
     // A double click presses again; its release is a second click.
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
     Send(WM_LBUTTONUP, 0, 20, 20);
     Send(WM_LBUTTONDBLCLK, MK_LBUTTON, 20, 20);
     Send(WM_LBUTTONUP, 0, 20, 20);
-    EXPECT_EQ(3u, events.size());
+    EXPECT_EQ(3u, notes.size());
 }
 
 TEST_F(ButtonWindow, SpacePressesOnDownAndClicksOnUp) {
     SetFocusControl(button);
     Send(WM_KEYDOWN, VK_SPACE, 0, 0);
     Send(WM_KEYDOWN, VK_SPACE, 0, 0);   // auto-repeat
-    EXPECT_TRUE(button->Pressed && events.empty());
+    EXPECT_TRUE(button->Pressed && notes.empty());
     Send(WM_KEYUP, VK_SPACE, 0, 0);
-    EXPECT_EQ(std::vector<std::string>{"3 play 1"}, events);
+    EXPECT_EQ(std::vector<std::string>{"3 play 1"}, notes);
     // Enter does as Space; other keys pass; a key up without its press
     // clicks nothing.
     Send(WM_KEYDOWN, VK_RETURN, 0, 0);
-    EXPECT_TRUE(button->Pressed && events.size() == 1);
+    EXPECT_TRUE(button->Pressed && notes.size() == 1);
     Send(WM_KEYUP, VK_RETURN, 0, 0);
-    EXPECT_EQ(2u, events.size());
+    EXPECT_EQ(2u, notes.size());
     EXPECT_EQ(0, button->OnKeyDown(KeyHome, 0));
     Send(WM_KEYUP, VK_SPACE, 0, 0);
-    EXPECT_TRUE(!button->Pressed && events.size() == 2);
+    EXPECT_TRUE(!button->Pressed && notes.size() == 2);
 
     // Space lets go of a mouse press: the capture still goes at the release.
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
     Send(WM_KEYUP, VK_SPACE, 0, 0);
     Send(WM_LBUTTONUP, 0, 20, 20);
-    EXPECT_TRUE(events.size() == 3 && !CaptureControl());
+    EXPECT_TRUE(notes.size() == 3 && !CaptureControl());
 }
 
 TEST_F(ButtonWindow, FivePixelsHighShowsOnlyTheCaption) {

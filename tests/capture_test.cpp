@@ -13,16 +13,14 @@
 #include "controls/Curve.h"
 #include "controls/PanelTimer.h"
 #include "panel_window.h"
+#include "recording.h"
 
 namespace {
 
-std::vector<std::string> notes;
 CPanel* panel = nullptr;
 HWND handle = nullptr;
 HWND other = nullptr;
 CControl* doomed = nullptr;   // what the deleting owner destroys, once
-
-void Record(uint32_t, const char* name, int32_t value) { notes.push_back(std::string(name) + " " + std::to_string(value)); }
 
 void DeleteDoomed() {
     CControl* c = doomed;
@@ -60,7 +58,7 @@ protected:
 
     template <class T>
     T* Place(T* control, const char* name, int32_t left, int32_t top, int32_t right, int32_t bottom,
-             ControlCallback callback = Record) {
+             ControlCallback callback = RecordNote) {
         AddControl(nullptr, control, panel, name);
         SetControlAnchors(name, panel, uint32_t(left), uint32_t(top), uint32_t(right), uint32_t(bottom));
         SetControlCallback(name, panel, callback, 0);

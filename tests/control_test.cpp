@@ -376,22 +376,15 @@ TEST_F(ControlTest, FocusMovesWithCallsAndLeavesSilentlyOnDestruction) {
     EXPECT_EQ(nullptr, root->NextChild(a));
 }
 
-namespace {
-std::vector<std::string> delivered;
-void Record(uint32_t data, const char* name, int32_t value) {
-    delivered.push_back(std::to_string(data) + " " + (name ? name : "(none)") + " " + std::to_string(value));
-}
-}  // namespace
-
 TEST_F(ControlTest, NotificationsCarryTheNameOfTheirTime) {
     QueueRoot* window = Make<QueueRoot>("window");
     window->quiet = true;
     root = window;
     Size(window, 100, 100);
-    delivered.clear();
+    notes.clear();
     Probe* button = Make("button", window);
     button->SetName("play");
-    button->SetCallback(Record, 7);
+    button->SetCallback(RecordNoteWithData, 7);
     Probe* silent = Make("silent", window);
     silent->SetName("quiet");
 
@@ -400,19 +393,19 @@ TEST_F(ControlTest, NotificationsCarryTheNameOfTheirTime) {
     button->Notify(2);
     silent->Notify(3);     // no callback: nothing queued
     button->NotifyNow(4);  // at once, with today's name
-    EXPECT_EQ(std::vector<std::string>{"7 save 4"}, delivered);
+    EXPECT_EQ(std::vector<std::string>{"7 save 4"}, notes);
     ASSERT_EQ(2u, window->queue.size());
     // The entries do not refer to the control: it may be gone by delivery.
     button->Destroy(1);
     window->Deliver();
-    EXPECT_EQ((std::vector<std::string>{"7 save 4", "7 play 1", "7 save 2"}), delivered);
+    EXPECT_EQ((std::vector<std::string>{"7 save 4", "7 play 1", "7 save 2"}), notes);
 
     // A root without a queue drops notifications.
     Probe* lonely = Make("lonely");
     lonely->quiet = true;
-    lonely->SetCallback(Record, 1);
+    lonely->SetCallback(RecordNoteWithData, 1);
     lonely->Notify(5);
-    EXPECT_EQ(3u, delivered.size());
+    EXPECT_EQ(3u, notes.size());
     lonely->Destroy(1);
 }
 

@@ -28,12 +28,6 @@ struct FixedMetrics : IEditMetrics {
     EditHit Hit(int32_t x) override { return NormalizeEditHit(x / 10, 0, length); }
 };
 
-std::vector<std::string> notes;
-
-void Record(uint32_t, const char* name, int32_t value) {
-    notes.push_back(std::string(name) + " " + std::to_string(value));
-}
-
 }  // namespace
 
 TEST(EditRules, InsertAndRemoveKeepToTheCapacity) {
@@ -143,7 +137,7 @@ protected:
         CEdit* edit = CreateEdit(buffer, capacity, 0x80000000u);
         EXPECT_TRUE(AddControl(nullptr, edit, panel, name));
         SetControlAnchors(name, panel, 10, uint32_t(top), uint32_t(10 + width), uint32_t(top + 24));
-        SetControlCallback(name, panel, Record, 0);
+        SetControlCallback(name, panel, RecordNote, 0);
         return edit;
     }
     static void Key(UINT vk) { SendMessageA(handle, WM_KEYDOWN, vk, 0); }

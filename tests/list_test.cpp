@@ -12,12 +12,11 @@
 
 namespace {
 
-// A root without a window that records the notifications queued on it.
+// A root without a window that notes the notifications queued on it.
 struct Root : CControl {
-    std::vector<std::string> heard;
     std::vector<RECT> invalid;
-    void QueueNotification(ControlCallback, uint32_t, const char* name, int32_t value) override {
-        heard.push_back(std::string(name ? name : "") + " " + std::to_string(value));
+    void QueueNotification(ControlCallback, uint32_t data, const char* name, int32_t value) override {
+        RecordNote(data, name, value);
     }
     void InvalidateRect(const RECT& r) override { invalid.push_back(r); }
 };
@@ -34,6 +33,7 @@ protected:
     // A list of `texts` in a root, `h` pixels high and 128 wide.
     CList* Make(const std::vector<std::wstring>& texts, int32_t* bound, uint32_t flags, int32_t h) {
         pointers.clear();
+        notes.clear();
         for (const std::wstring& t : texts) pointers.push_back(t.c_str());
         root = NewControl<Root>("list_test", __LINE__);
         root->SetSize(SIZE{128, h});
@@ -185,16 +185,16 @@ TEST_F(ListTest, MouseSelectsRowsNotifiesAgainAndTakesTheFocus) {
     EXPECT_EQ(2, item);
     EXPECT_EQ(list, FocusedControl());
     Click(20, 2 + 12 * 2 + 1);   // the same row again
-    EXPECT_EQ((std::vector<std::string>{"list 1", "list 1"}), root->heard);
+    EXPECT_EQ((std::vector<std::string>{"list 1", "list 1"}), notes);
     SetFocusControl(nullptr);
     Click(20, 90);   // below the last row
     EXPECT_EQ(2, item);
-    EXPECT_EQ(2u, root->heard.size());
+    EXPECT_EQ(2u, notes.size());
     EXPECT_EQ(list, FocusedControl());
     Click(20, 2 + 12, kMouseRight);   // other buttons only route
     Click(120, 2 + 12);               // the scroll bar's strip
     EXPECT_EQ(2, item);
-    EXPECT_EQ(2u, root->heard.size());
+    EXPECT_EQ(2u, notes.size());
 }
 
 TEST_F(ListTest, KeysSelectScrollAndStopAtTheEnds) {
@@ -209,14 +209,14 @@ TEST_F(ListTest, KeysSelectScrollAndStopAtTheEnds) {
     EXPECT_EQ(list->ScrollY, list->ScrollBar->Value);
     EXPECT_EQ(1, root->OnKeyDown(KeyEnd, 0));
     EXPECT_EQ(39, item);
-    root->heard.clear();
+    notes.clear();
     EXPECT_EQ(1, root->OnKeyDown(KeyDown, 0));   // last row: handled, nothing changes
     EXPECT_EQ(1, root->OnKeyDown(KeyHome, 0));
     EXPECT_EQ(0, item);
     EXPECT_EQ(0, list->ScrollY);
     EXPECT_EQ(1, root->OnKeyDown(KeyUp, 0));     // row 0: handled, nothing changes
     EXPECT_EQ(1, root->OnKeyDown(KeyHome, 0));
-    EXPECT_EQ(std::vector<std::string>{"list 1"}, root->heard);
+    EXPECT_EQ(std::vector<std::string>{"list 1"}, notes);
     EXPECT_EQ(0, root->OnKeyDown(KeyEscape, 0));
     EXPECT_EQ(nullptr, FocusedControl());
     // The scroll bar follows the list's height and rows.
@@ -249,7 +249,7 @@ TEST_F(ListTest, AnEmptyListIgnoresEveryKeyAndClick) {
     Click(20, 5);
     Click(20, 50);
     EXPECT_EQ(0, item);
-    EXPECT_TRUE(root->heard.empty());
+    EXPECT_TRUE(notes.empty());
     RecordingPainter painter;
     list->OnPaint(&painter);
     EXPECT_EQ(0, std::count_if(painter.draws.begin(), painter.draws.end(),

@@ -19,14 +19,14 @@ struct Note {
     uint32_t bar;
     int32_t value, bound;
 };
-std::vector<Note> notes;
+std::vector<Note> heard;
 int32_t bound[2];
 
-void Record(uint32_t bar, const char*, int32_t value) { notes.push_back({bar, value, bound[bar]}); }
+void Record(uint32_t bar, const char*, int32_t value) { heard.push_back({bar, value, bound[bar]}); }
 
 size_t NotesOf(uint32_t bar) {
     return size_t(
-        std::count_if(notes.begin(), notes.end(), [bar](const Note& n) { return n.bar == bar; }));
+        std::count_if(heard.begin(), heard.end(), [bar](const Note& n) { return n.bar == bar; }));
 }
 
 // A 16 x 160 vertical bar (t 16, L 128, thumb 16-28 at 0) bound to bound[index].
@@ -109,13 +109,13 @@ TEST(ScrollValue, StepsAndDragsStayInRange) {
 }
 
 TEST(ScrollInput, ScriptedPressesMovesAndReleases) {
-    notes.clear();
+    heard.clear();
     CScrollBar* bar = Bar(0, 0);
     // Right and middle buttons, and a release that pressed nothing: silence.
     bar->OnMouseDown(kMouseRight, 0, POINT{5, 150});
     bar->OnMouseDown(kMouseMiddle, 0, POINT{5, 150});
     bar->OnMouseUp(kMouseLeft, 0, POINT{5, 150});
-    EXPECT_TRUE(notes.empty() && bar->State == 0 && RunningTimerCount() == 0);
+    EXPECT_TRUE(heard.empty() && bar->State == 0 && RunningTimerCount() == 0);
 
     // The thumb: no timer, no step; moves set the value, also on a bar
     // resized below two arrow squares.
@@ -130,8 +130,8 @@ TEST(ScrollInput, ScriptedPressesMovesAndReleases) {
     EXPECT_EQ(500, bar->Value);
     bar->OnMouseUp(kMouseLeft, 0, POINT{5, 10});
     EXPECT_EQ(nullptr, CaptureControl());
-    ASSERT_EQ(5u, notes.size());
-    EXPECT_EQ(1, notes.back().value);
+    ASSERT_EQ(5u, heard.size());
+    EXPECT_EQ(1, heard.back().value);
 
     // Total 0: arrows and track leave the value at 0.
     bar->SetSize(SIZE{16, 160});
@@ -157,7 +157,7 @@ TEST(ScrollInput, ScriptedPressesMovesAndReleases) {
 
 TEST(ScrollInput, TwoBarsEachGetTheirOwnTicks) {
     // Forward arrow (Step, 100 ms) on one bar, track (Page, 200 ms) on the other.
-    notes.clear();
+    heard.clear();
     CScrollBar* bars[2] = {Bar(0, 0), Bar(1, 0)};
     bars[0]->OnMouseDown(kMouseLeft, 0, POINT{5, 150});
     bars[1]->OnMouseDown(kMouseLeft, 0, POINT{5, 100});
@@ -176,7 +176,7 @@ TEST(ScrollWindow, HeldForwardArrowStepsAtPressThenEvery100ms) {
     SelectColorScheme(0);
     CPanel* panel = OpenTestPanel(L"scroll test", 100, 200);
     const HWND handle = GetWindowHandle(panel);
-    notes.clear();
+    heard.clear();
     ASSERT_TRUE(AddControl(nullptr, Bar(0, 800), panel, "bar"));
     SetControlAnchors("bar", panel, 10, 10, 26, 170);
     UpdateWindow(handle);
@@ -186,21 +186,21 @@ TEST(ScrollWindow, HeldForwardArrowStepsAtPressThenEvery100ms) {
 
     const DWORD start = GetTickCount();
     SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 160));
-    ASSERT_EQ(2u, notes.size());   // the step, then the press
+    ASSERT_EQ(2u, heard.size());   // the step, then the press
     EXPECT_EQ(810, bound[0]);
     // About a second: nine ticks reach 900, later ones stay there.
-    EXPECT_TRUE(PumpUntil([] { return notes.size() >= 2 + 12; }, 10000));
+    EXPECT_TRUE(PumpUntil([] { return heard.size() >= 2 + 12; }, 10000));
     EXPECT_GE(GetTickCount() - start, 12 * 100u - 60);
-    for (size_t i = 2; i < notes.size(); ++i)
-        EXPECT_EQ(std::min<int32_t>(900, 810 + 10 * int32_t(i - 1)), notes[i].bound) << i;
+    for (size_t i = 2; i < heard.size(); ++i)
+        EXPECT_EQ(std::min<int32_t>(900, 810 + 10 * int32_t(i - 1)), heard[i].bound) << i;
 
     SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(15, 160));
-    EXPECT_EQ(1, notes.back().value);
+    EXPECT_EQ(1, heard.back().value);
     EXPECT_EQ(0u, RunningTimerCount());
     EXPECT_EQ(nullptr, CaptureControl());
-    const size_t count = notes.size();
+    const size_t count = heard.size();
     PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(count, notes.size());
+    EXPECT_EQ(count, heard.size());
     CloseTestPanel(panel);
 }
 

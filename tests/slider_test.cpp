@@ -12,6 +12,7 @@
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "pixels.h"
+#include "recording.h"
 #include "panel_window.h"
 
 namespace {
@@ -61,11 +62,12 @@ TEST(SliderGeometry, ValueFromPointer) {
     }
 }
 
-std::vector<std::string> events;
 float bound = 0;
 
-void Record(uint32_t, const char* name, int32_t value) {
-    events.push_back(std::string(name) + " " + std::to_string(value) + " " + std::to_string(bound));
+// Notes the bound variable too, as it is when the slider notifies.
+void Record(uint32_t data, const char* name, int32_t value) {
+    RecordNote(data, name, value);
+    notes.back() += " " + std::to_string(bound);
 }
 
 // One panel for the suite: windows cost seconds to destroy under Wine. The
@@ -80,7 +82,7 @@ protected:
     static void TearDownTestSuite() { CloseTestPanel(panel); }
     void SetUp() override {
         ASSERT_NE(nullptr, handle);
-        events.clear();
+        notes.clear();
         bound = 0.25f;
         slider = CreateSlider(&bound);
         ASSERT_TRUE(AddControl(nullptr, slider, panel, "attack"));
@@ -116,13 +118,13 @@ TEST_F(SliderWindow, DragReportsZeroAndReleaseReportsOne) {
     Send(WM_RBUTTONDOWN, 69, 30);   // other buttons: ignored
     Send(WM_RBUTTONUP, 69, 30);
     EXPECT_EQ((std::vector<std::string>{"attack 0 0.500000", "attack 0 0.000000", "attack 1 1.000000"}),
-              events);
+              notes);
 
     // A click without movement still ends with 1.
-    events.clear();
+    notes.clear();
     Send(WM_LBUTTONDOWN, 19, 30);
     Send(WM_LBUTTONUP, 19, 30);
-    EXPECT_EQ((std::vector<std::string>{"attack 0 0.000000", "attack 1 0.000000"}), events);
+    EXPECT_EQ((std::vector<std::string>{"attack 0 0.000000", "attack 1 0.000000"}), notes);
 }
 
 TEST_F(SliderWindow, RefreshKeepsValuesOutsideTheBounds) {

@@ -9,10 +9,12 @@
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "panel_window.h"
+#include "recording.h"
 
 namespace {
 
-std::vector<std::string> events;
+// The probes' events and the notifications, in one order.
+std::vector<std::string>& events = notes;
 
 struct Probe : CControl {
     std::string tag;
@@ -59,11 +61,6 @@ Probe* MakeProbe(const char* tag) {
     Probe* p = NewControl<Probe>("window_test", __LINE__);
     p->tag = tag;
     return p;
-}
-
-void Record(uint32_t data, const char* name, int32_t value) {
-    events.push_back("notify " + std::to_string(data) + " " + (name ? name : "(null)") + " " +
-                     std::to_string(value));
 }
 
 bool Same(const RECT& r, LONG l, LONG t, LONG rt, LONG b) {
@@ -231,11 +228,11 @@ TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
     ASSERT_TRUE(AddControl(nullptr, b, panel, "save"));
     SetControlAnchors("play", panel, 0, 0, 100, 100);
     SetControlAnchors("save", panel, 100, 0, 200, 100);
-    SetControlCallback("play", panel, Record, 5);
-    SetControlCallback("save", panel, Record, 6);
+    SetControlCallback("play", panel, RecordNoteWithData, 5);
+    SetControlCallback("save", panel, RecordNoteWithData, 6);
     a->partner = b;
     SendMessageA(handle, WM_LBUTTONDOWN, MK_SHIFT | MK_CONTROL, MAKELPARAM(30, 40));
-    const std::vector<std::string> expected = {"a down 1/3 30,40", "notify 5 play 1", "notify 6 save 2"};
+    const std::vector<std::string> expected = {"a down 1/3 30,40", "5 play 1", "6 save 2"};
     EXPECT_EQ(expected, events);
     EXPECT_STREQ("renamed", a->name);
     EXPECT_EQ(0u, panel->notifications.count);
@@ -246,7 +243,7 @@ TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
     SendMessageA(handle, WM_MOUSEMOVE, 0, MAKELPARAM(150, 40));
     EXPECT_TRUE(events.empty());
     SendMessageA(handle, WM_RBUTTONDOWN, 0, MAKELPARAM(150, 40));
-    EXPECT_EQ((std::vector<std::string>{"b down 4/0 50,40", "notify 5 renamed 9", "notify 6 save 1"}),
+    EXPECT_EQ((std::vector<std::string>{"b down 4/0 50,40", "5 renamed 9", "6 save 1"}),
               events);
 }
 
@@ -255,7 +252,7 @@ TEST_F(PanelWindow, KeysCharactersWheelAndAltEnter) {
     edit->focusable = 1;
     ASSERT_TRUE(AddControl(nullptr, edit, panel, "edit"));
     SetControlAnchors("edit", panel, 10, 10, 110, 60);
-    SetControlCallback("edit", panel, Record, 1);
+    SetControlCallback("edit", panel, RecordNoteWithData, 1);
     SetFocusControl(edit);
     EXPECT_EQ(handle, GetFocus());
     events.clear();
@@ -266,8 +263,8 @@ TEST_F(PanelWindow, KeysCharactersWheelAndAltEnter) {
     SendMessageA(handle, WM_CHAR, 9, 0);     // dropped, but the queue is delivered
     SendMessageA(handle, WM_SYSCOMMAND, SC_KEYMENU, 13);
     const std::vector<std::string> expected = {
-        "edit key 265/0", "edit char 257", "notify 1 edit 257", "edit char 113",
-        "notify 1 edit 113", "notify 1 edit 7", "edit key 262/1"};
+        "edit key 265/0", "edit char 257", "1 edit 257", "edit char 113",
+        "1 edit 113", "1 edit 7", "edit key 262/1"};
     EXPECT_EQ(expected, events);
 
     // The wheel's point arrives in client coordinates, its delta signed.

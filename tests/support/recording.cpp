@@ -54,3 +54,13 @@ DistinctScheme::DistinctScheme() {
     for (uint32_t i = 0; i < 11; ++i) scheme.colors[i] = 0xFF000000u | (i + 1) * 0x0F0D0Bu;
     currentScheme = &scheme;
 }
+
+std::vector<std::string> notes;
+
+void RecordNote(uint32_t, const char* name, int32_t value) {
+    notes.push_back(std::string(name ? name : "(none)") + " " + std::to_string(value));
+}
+
+void RecordNoteWithData(uint32_t data, const char* name, int32_t value) {
+    notes.push_back(std::to_string(data) + " " + (name ? name : "(none)") + " " + std::to_string(value));
+}

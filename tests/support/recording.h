@@ -1,4 +1,5 @@
-// A painter that records what is drawn, for tests of painting.
+// Recorders for tests: a painter that records what is drawn, and the
+// notifications controls send.
 #pragma once
 
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <vector>
 
 #include "panel/ColorScheme.h"
+#include "panel/Control.h"
 #include "panel/PanelPainter.h"
 
 // Paint calls in order; NeedsPaint answers from an update rectangle.
@@ -62,3 +64,12 @@ struct DistinctScheme {
     // Entry i as the painter records a colour.
     std::string Ink(uint32_t i) const { return " #" + std::to_string(scheme[i] & 0xFFFFFF); }
 };
+
+// The notifications the recording callbacks heard, a line each, in order. A
+// test may add lines of its own to check their order against other events.
+extern std::vector<std::string> notes;
+
+// Recording callbacks: "<name> <value>", and "<data> <name> <value>"; a
+// missing name is "(none)".
+void RecordNote(uint32_t data, const char* name, int32_t value);
+void RecordNoteWithData(uint32_t data, const char* name, int32_t value);
