@@ -129,27 +129,16 @@ TEST(ButtonCaption, WhiteWhateverTheScheme) {
 namespace {
 
 // One panel window for the suite; scheme 1 tells the face from the panel.
-class ButtonWindow : public ::testing::Test {
+class ButtonWindow : public PanelSuite {
 protected:
-    static void SetUpTestSuite() {
-        panel = OpenTestPanel(L"button test", 240, 160);
-    }
-    static void TearDownTestSuite() { CloseTestPanel(panel); }
+    static void SetUpTestSuite() { OpenPanel(L"button test", 240, 160); }
     void SetUp() override {
         SelectColorScheme(1);
-        notes.clear();
-        SetFocusControl(nullptr);
-        button = CreateButton(L"Play");
-        ASSERT_TRUE(AddControl(nullptr, button, panel, "play"));
-        SetControlAnchors("play", panel, 10, 10, 110, 40);
-        SetControlCallback("play", panel, RecordNoteWithData, 3);
-    }
-    void TearDown() override { DeleteControls(panel); }
-    static LRESULT Send(UINT message, WPARAM w, int x, int y) {
-        return SendMessageA(GetWindowHandle(panel), message, w, MAKELPARAM(x, y));
+        ASSERT_NO_FATAL_FAILURE(PanelSuite::SetUp());
+        button = Place(CreateButton(L"Play"), "play", 10, 10, 110, 40, RecordNoteWithData, 3);
     }
     static Pixels Painted() {
-        UpdateWindow(GetWindowHandle(panel));
+        UpdateWindow(handle);
         return ReadBack(panel->painter->GetHDC(), panel->painter->Width(), panel->painter->Height());
     }
     // The button's pixels against the face the renderer gives, with the
@@ -169,11 +158,8 @@ protected:
                     << x << "," << y;
             }
     }
-    static CPanel* panel;
     CButton* button = nullptr;
 };
-
-CPanel* ButtonWindow::panel = nullptr;
 
 }  // namespace
 

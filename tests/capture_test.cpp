@@ -13,12 +13,9 @@
 #include "controls/Curve.h"
 #include "controls/PanelTimer.h"
 #include "panel_window.h"
-#include "recording.h"
 
 namespace {
 
-CPanel* panel = nullptr;
-HWND handle = nullptr;
 HWND other = nullptr;
 CControl* doomed = nullptr;   // what the deleting owner destroys, once
 
@@ -37,35 +34,25 @@ void DeletingCurveOwner(uint32_t, int32_t, const void*) { DeleteDoomed(); }
 
 float Flat(uint32_t, uint32_t, float, const CurveSortedPoint*) { return 0.5f; }
 
-class Capture : public ::testing::Test {
+class Capture : public PanelSuite {
 protected:
     static void SetUpTestSuite() {
-        panel = OpenTestPanel(L"capture test", 400, 200);
-        handle = GetWindowHandle(panel);
+        OpenPanel(L"capture test", 400, 200);
         other = CreateWindowExA(0, "STATIC", "other", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     }
     static void TearDownTestSuite() {
         DestroyWindow(other);
-        CloseTestPanel(panel);
+        PanelSuite::TearDownTestSuite();
     }
     void TearDown() override {
         ReleaseCapture();
-        DeleteControls(panel);
+        PanelSuite::TearDown();
         Pump();
-        notes.clear();
         EXPECT_EQ(0u, RunningTimerCount());
     }
 
-    template <class T>
-    T* Place(T* control, const char* name, int32_t left, int32_t top, int32_t right, int32_t bottom,
-             ControlCallback callback = RecordNote) {
-        AddControl(nullptr, control, panel, name);
-        SetControlAnchors(name, panel, uint32_t(left), uint32_t(top), uint32_t(right), uint32_t(bottom));
-        SetControlCallback(name, panel, callback, 0);
-        return control;
-    }
     static void Press(int32_t x, int32_t y, UINT message = WM_LBUTTONDOWN) {
-        SendMessageA(handle, message, message == WM_MBUTTONDOWN ? MK_MBUTTON : MK_LBUTTON, MAKELPARAM(x, y));
+        Send(message, message == WM_MBUTTONDOWN ? MK_MBUTTON : MK_LBUTTON, x, y);
     }
     // Another window of the thread takes the capture.
     static void TakeCaptureAway() {
@@ -101,12 +88,12 @@ TEST_F(Capture, LosingItEndsTheOperation) {
     ASSERT_EQ(1u, button->Pressed);
     TakeCaptureAway();
     EXPECT_EQ(0u, button->Pressed);
-    SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(250, 20));
+    Send(WM_LBUTTONUP, 0, 250, 20);
 
     const int32_t bar0 = 300 + SplitterCentre(90, kSplitterVertical, 40);
     Press(bar0, 100);
     ASSERT_EQ(1, splitter->Dragging);
-    SendMessageA(handle, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(bar0 + 10, 100));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, bar0 + 10, 100);
     TakeCaptureAway();
     EXPECT_EQ(0, splitter->Dragging);
     EXPECT_EQ(50, splitter->Position);

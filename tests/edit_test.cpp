@@ -112,41 +112,16 @@ TEST(EditRules, HitsScrollingAndTextTop) {
 
 namespace {
 
-class EditWindow : public ::testing::Test {
+class EditWindow : public PanelSuite {
 protected:
     static void SetUpTestSuite() {
         SelectColorScheme(0);
-        panel = OpenTestPanel(L"edit test", 320, 120);
-        handle = GetWindowHandle(panel);
-    }
-    static void TearDownTestSuite() {
-        CloseTestPanel(panel);
-    }
-    void SetUp() override {
-        ASSERT_NE(nullptr, handle);
-        notes.clear();
-        SetFocusControl(nullptr);
-    }
-    void TearDown() override {
-        DeleteControls(panel);
-        UpdateWindow(handle);
+        OpenPanel(L"edit test", 320, 120);
     }
 
     // An edit over `buffer` at (10, 10), `width` x 24.
-    CEdit* Add(const char* name, wchar_t* buffer, uint32_t capacity, int32_t width, int32_t top = 10) {
-        CEdit* edit = CreateEdit(buffer, capacity, 0x80000000u);
-        EXPECT_TRUE(AddControl(nullptr, edit, panel, name));
-        SetControlAnchors(name, panel, 10, uint32_t(top), uint32_t(10 + width), uint32_t(top + 24));
-        SetControlCallback(name, panel, RecordNote, 0);
-        return edit;
-    }
-    static void Key(UINT vk) { SendMessageA(handle, WM_KEYDOWN, vk, 0); }
-    static void Type(const char* text) {
-        for (; *text; ++text) SendMessageA(handle, WM_CHAR, WPARAM(uint8_t(*text)), 0);
-    }
-    static void Click(int x, int y) {
-        SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-        SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    static CEdit* Add(const char* name, wchar_t* buffer, uint32_t capacity, int32_t width, int32_t top = 10) {
+        return Place(CreateEdit(buffer, capacity, 0x80000000u), name, 10, top, 10 + width, top + 24);
     }
     // Leading edges of every position, by Uniscribe in the edit's font.
     static std::vector<int> Edges(const wchar_t* text) {
@@ -166,12 +141,7 @@ protected:
         GetCaretPos(&p);
         return p;
     }
-    static CPanel* panel;
-    static HWND handle;
 };
-
-CPanel* EditWindow::panel = nullptr;
-HWND EditWindow::handle = nullptr;
 
 }  // namespace
 
@@ -201,13 +171,13 @@ TEST_F(EditWindow, CaretFollowsKeysAtUniscribePositions) {
     EXPECT_EQ(4u, edit->Anchor);
     EXPECT_EQ(between.x, CaretPos().x);
     // Dragging to the right selects; a double click selects everything.
-    SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(between.x, 20));
-    SendMessageA(handle, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(10 + 2 + x[7], 20));
-    SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(10 + 2 + x[7], 20));
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, between.x, 20);
+    Send(WM_MOUSEMOVE, MK_LBUTTON, 10 + 2 + x[7], 20);
+    Send(WM_LBUTTONUP, 0, 10 + 2 + x[7], 20);
     EXPECT_EQ(7u, edit->Caret);
     EXPECT_EQ(4u, edit->Anchor);
     EXPECT_EQ(nullptr, CaptureControl());
-    SendMessageA(handle, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(between.x, 20));
+    Send(WM_LBUTTONDBLCLK, MK_LBUTTON, between.x, 20);
     EXPECT_EQ(0u, edit->Anchor);
     EXPECT_EQ(9u, edit->Caret);
 }
@@ -352,7 +322,7 @@ TEST_F(EditWindow, CommitsOnEnterAndFocusLossOnlyAfterAChange) {
     CEdit* a = Add("a", first, 16, 120, 10);
     Add("b", second, 16, 120, 50);
     SetFocusControl(a);
-    SendMessageA(handle, WM_CHAR, 13, 0);
+    Type("\r");
     EXPECT_TRUE(notes.empty());
     EXPECT_EQ(nullptr, FocusedControl());
     SetFocusControl(a);

@@ -39,21 +39,21 @@ std::string TextOf(CControl* c) {
     return "";
 }
 
-class InfoPanel : public ::testing::Test {
+class InfoPanel : public PanelSuite {
 protected:
     static void SetUpTestSuite() {
         SelectColorScheme(0);
-        panel = OpenTestPanel(L"info test", W, H);
-        handle = GetWindowHandle(panel);
+        OpenPanel(L"info test", W, H);
         ReserveWaveImage();
     }
     static void TearDownTestSuite() {
         ReleaseEnvelopeCurve();
         DeleteControls(panel);
-        CloseTestPanel(panel);
+        PanelSuite::TearDownTestSuite();
         ResetSoundSet();
     }
     void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(PanelSuite::SetUp());
         // 0: a looped region, named as a folder would be; 1: no loop; 2: no
         // regions; 3: a cue outside the pool.
         DlsLayout layout;
@@ -68,38 +68,31 @@ protected:
         envelopeParams[0] = 0.0f;
         envelopeParams[1] = 0.5f;
         envelopeParams[2] = 0.25f;
-        SetFocusControl(nullptr);
     }
+    // Each build replaces the controls; they stay from one test to the next.
+    void TearDown() override {}
     void Build(int32_t instrument) {
         selectedInstrument = instrument;
         BuildInfoPanel(panel, instrument);
         UpdateWindow(handle);
     }
     static CControl* Find(const char* name) { return FindControl(panel, name); }
-    static void Send(UINT message, WPARAM w, POINT at) { SendMessageA(handle, message, w, MAKELPARAM(at.x, at.y)); }
-    // Commits `text` typed into an edit: a click, select all by Home and
-    // Shift+End, the characters, Enter.
+    // Types `text` into an edit: a click, a double click that selects
+    // everything, then the characters.
     static void TypeInto(const char* edit, const char* text) {
         CControl* e = Find(edit);
         const POINT at = {e->x + 4, e->y + 4};
-        Send(WM_LBUTTONDOWN, MK_LBUTTON, at);
-        Send(WM_LBUTTONUP, 0, at);
-        SendMessageA(handle, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));   // select all
-        SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
-        for (const char* c = text; *c; ++c) SendMessageA(handle, WM_CHAR, WPARAM(uint8_t(*c)), 0);
+        Click(at.x, at.y);
+        Send(WM_LBUTTONDBLCLK, MK_LBUTTON, at.x, at.y);   // select all
+        Send(WM_LBUTTONUP, 0, at.x, at.y);
+        Type(text);
         Pump();
     }
     static void Enter() {
-        SendMessageA(handle, WM_CHAR, 13, 0);
+        Type("\r");
         Pump();
     }
-
-    static CPanel* panel;
-    static HWND handle;
 };
-
-CPanel* InfoPanel::panel = nullptr;
-HWND InfoPanel::handle = nullptr;
 
 }  // namespace
 
@@ -260,14 +253,14 @@ TEST_F(InfoPanel, EditsCommitSlidersRewriteAndAnyTypedValueIsSafe) {
     // Dragging the Sustain slider rewrites its edit on every move.
     CSlider* sustain = dynamic_cast<CSlider*>(Find("Sustain"));
     const int32_t my = sustain->y + 6;
-    Send(WM_LBUTTONDOWN, MK_LBUTTON, POINT{sustain->x + 9, my});
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, sustain->x + 9, my);
     EXPECT_EQ("0", TextOf(Find("edt_Sustain")));
-    Send(WM_MOUSEMOVE, MK_LBUTTON, POINT{sustain->x + 9 + (sustain->width - 18) / 4, my});
+    Send(WM_MOUSEMOVE, MK_LBUTTON, sustain->x + 9 + (sustain->width - 18) / 4, my);
     wchar_t expected[16];
     FormatTextW(expected, 16, L"%g", envelopeParams[1]);
     EXPECT_NEAR(0.25f, envelopeParams[1], 0.01f);
     EXPECT_EQ(Narrow(expected), TextOf(Find("edt_Sustain")));
-    Send(WM_LBUTTONUP, 0, POINT{sustain->x + sustain->width, my});
+    Send(WM_LBUTTONUP, 0, sustain->x + sustain->width, my);
     EXPECT_EQ("1", TextOf(Find("edt_Sustain")));
     EXPECT_EQ(1.0f, envelopeParams[1]);
 
@@ -291,8 +284,7 @@ TEST_F(InfoPanel, ASliderMoveRepaintsItsEditAndTheCurve) {
     const Pixels before = ReadBack(panel->painter->GetHDC(), W, H);
     CControl* sustain = Find("Sustain");
     const POINT end = {sustain->x + sustain->width - 1, sustain->y + 6};
-    Send(WM_LBUTTONDOWN, MK_LBUTTON, end);
-    Send(WM_LBUTTONUP, 0, end);
+    Click(end.x, end.y);
     ASSERT_EQ(1.0f, envelopeParams[1]);
     UpdateWindow(handle);
     const Pixels moved = ReadBack(panel->painter->GetHDC(), W, H);

@@ -70,60 +70,44 @@ void Record(uint32_t data, const char* name, int32_t value) {
     notes.back() += " " + std::to_string(bound);
 }
 
-// One panel for the suite: windows cost seconds to destroy under Wine. The
-// slider sits at (10, 20), 118 x 20, so its middle row is y = 30.
-class SliderWindow : public ::testing::Test {
+// The slider sits at (10, 20), 118 x 20, so its middle row is y = 30.
+class SliderWindow : public PanelSuite {
 protected:
     static void SetUpTestSuite() {
         SelectColorScheme(1);
-        panel = OpenTestPanel(L"slider test", 200, 60);
-        handle = GetWindowHandle(panel);
+        OpenPanel(L"slider test", 200, 60);
     }
-    static void TearDownTestSuite() { CloseTestPanel(panel); }
     void SetUp() override {
-        ASSERT_NE(nullptr, handle);
-        notes.clear();
+        ASSERT_NO_FATAL_FAILURE(PanelSuite::SetUp());
         bound = 0.25f;
-        slider = CreateSlider(&bound);
-        ASSERT_TRUE(AddControl(nullptr, slider, panel, "attack"));
-        SetControlAnchors("attack", panel, 10, 20, 128, 40);
-        SetControlCallback("attack", panel, Record, 0);
+        slider = Place(CreateSlider(&bound), "attack", 10, 20, 128, 40, Record);
     }
-    void TearDown() override { DeleteControls(panel); }
-
-    void Send(UINT message, int x, int y) { SendMessageA(handle, message, 0, MAKELPARAM(x, y)); }
-
-    static CPanel* panel;
-    static HWND handle;
     CSlider* slider = nullptr;
 };
-
-CPanel* SliderWindow::panel = nullptr;
-HWND SliderWindow::handle = nullptr;
 
 TEST_F(SliderWindow, DragReportsZeroAndReleaseReportsOne) {
     EXPECT_EQ(0.25f, slider->Value);
     EXPECT_EQ(118, slider->width);
 
-    Send(WM_LBUTTONDOWN, 69, 30);   // px 59
+    Send(WM_LBUTTONDOWN, 0, 69, 30);   // px 59
     EXPECT_EQ(0.5f, bound);
     EXPECT_EQ(50, SliderThumbX(slider->Value, slider->Min, slider->Max, slider->width));
     EXPECT_EQ(slider, FocusedControl());
     EXPECT_EQ(slider, CaptureControl());
-    Send(WM_MOUSEMOVE, -40, 90);    // captured: far left gives Min
-    Send(WM_LBUTTONUP, 300, 90);    // far right gives Max
+    Send(WM_MOUSEMOVE, 0, -40, 90);    // captured: far left gives Min
+    Send(WM_LBUTTONUP, 0, 300, 90);    // far right gives Max
     EXPECT_EQ(nullptr, CaptureControl());
     EXPECT_EQ(0, slider->Dragging);
-    Send(WM_MOUSEMOVE, 69, 30);     // not dragging: ignored
-    Send(WM_RBUTTONDOWN, 69, 30);   // other buttons: ignored
-    Send(WM_RBUTTONUP, 69, 30);
+    Send(WM_MOUSEMOVE, 0, 69, 30);     // not dragging: ignored
+    Send(WM_RBUTTONDOWN, 0, 69, 30);   // other buttons: ignored
+    Send(WM_RBUTTONUP, 0, 69, 30);
     EXPECT_EQ((std::vector<std::string>{"attack 0 0.500000", "attack 0 0.000000", "attack 1 1.000000"}),
               notes);
 
     // A click without movement still ends with 1.
     notes.clear();
-    Send(WM_LBUTTONDOWN, 19, 30);
-    Send(WM_LBUTTONUP, 19, 30);
+    Send(WM_LBUTTONDOWN, 0, 19, 30);
+    Send(WM_LBUTTONUP, 0, 19, 30);
     EXPECT_EQ((std::vector<std::string>{"attack 0 0.000000", "attack 1 0.000000"}), notes);
 }
 

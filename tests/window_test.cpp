@@ -74,34 +74,21 @@ COLORREF ScreenPixel(HWND h, int x, int y) {
     return c;
 }
 
-// One main panel for the suite: windows cost seconds to destroy under Wine.
-class PanelWindow : public ::testing::Test {
+class PanelWindow : public PanelSuite {
 protected:
     static void SetUpTestSuite() {
         SelectColorScheme(0);
-        panel = OpenTestPanel(L"window test", 320, 200);
-        handle = GetWindowHandle(panel);
-    }
-    static void TearDownTestSuite() {
-        CloseTestPanel(panel);
+        OpenPanel(L"window test", 320, 200);
     }
     void SetUp() override {
-        ASSERT_NE(nullptr, handle);
-        events.clear();
-        SetFocusControl(nullptr);
+        PanelSuite::SetUp();
         UpdateWindow(handle);
     }
     void TearDown() override {
-        DeleteControls(panel);
-        UpdateWindow(handle);
+        PanelSuite::TearDown();
         EXPECT_EQ(nullptr, panel->registry.First());
     }
-    static CPanel* panel;
-    static HWND handle;
 };
-
-CPanel* PanelWindow::panel = nullptr;
-HWND PanelWindow::handle = nullptr;
 
 }  // namespace
 
@@ -208,8 +195,7 @@ TEST_F(PanelWindow, NoRepaintIsLost) {
 
     rebuilt = panel;
     SetControlCallback("blinker", panel, Rebuild, 0);
-    SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 25));
-    SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(25, 25));
+    Click(25, 25);
     UpdateWindow(handle);
     EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 25, 25));     // the old place: background
     EXPECT_EQ(RGB(0, 0, 255), ScreenPixel(handle, 120, 70));  // the new control
@@ -217,7 +203,7 @@ TEST_F(PanelWindow, NoRepaintIsLost) {
 
     // A modal loop inside a message repaints what changed before it.
     SetControlCallback("fresh", panel, Modal, 0);
-    SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 70));
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, 120, 70);
     EXPECT_EQ(RGB(255, 255, 0), seenInside);
 }
 
@@ -231,7 +217,7 @@ TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
     SetControlCallback("play", panel, RecordNoteWithData, 5);
     SetControlCallback("save", panel, RecordNoteWithData, 6);
     a->partner = b;
-    SendMessageA(handle, WM_LBUTTONDOWN, MK_SHIFT | MK_CONTROL, MAKELPARAM(30, 40));
+    Send(WM_LBUTTONDOWN, MK_SHIFT | MK_CONTROL, 30, 40);
     const std::vector<std::string> expected = {"a down 1/3 30,40", "5 play 1", "6 save 2"};
     EXPECT_EQ(expected, events);
     EXPECT_STREQ("renamed", a->name);
@@ -240,9 +226,9 @@ TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
     // Mouse moves and wheels deliver nothing; the next click does.
     events.clear();
     a->Notify(9);
-    SendMessageA(handle, WM_MOUSEMOVE, 0, MAKELPARAM(150, 40));
+    Send(WM_MOUSEMOVE, 0, 150, 40);
     EXPECT_TRUE(events.empty());
-    SendMessageA(handle, WM_RBUTTONDOWN, 0, MAKELPARAM(150, 40));
+    Send(WM_RBUTTONDOWN, 0, 150, 40);
     EXPECT_EQ((std::vector<std::string>{"b down 4/0 50,40", "5 renamed 9", "6 save 1"}),
               events);
 }
@@ -256,11 +242,10 @@ TEST_F(PanelWindow, KeysCharactersWheelAndAltEnter) {
     SetFocusControl(edit);
     EXPECT_EQ(handle, GetFocus());
     events.clear();
-    SendMessageA(handle, WM_KEYDOWN, VK_LEFT, 0);
-    SendMessageA(handle, WM_CHAR, 3, 0);     // Ctrl+C
-    SendMessageA(handle, WM_CHAR, 'q', 0);
+    Key(VK_LEFT);
+    Type("\x03q");   // Ctrl+C, q
     edit->Notify(7);
-    SendMessageA(handle, WM_CHAR, 9, 0);     // dropped, but the queue is delivered
+    Type("\t");      // dropped, but the queue is delivered
     SendMessageA(handle, WM_SYSCOMMAND, SC_KEYMENU, 13);
     const std::vector<std::string> expected = {
         "edit key 265/0", "edit char 257", "1 edit 257", "edit char 113",
