@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "panel/Control.h"
 #include "panel/RefObject.h"
 #include "heap_checks.h"
+#include "panel_window.h"
 #include "recording.h"
 
 namespace {
@@ -571,26 +571,12 @@ struct Filler : CControl {
     }
 };
 
-LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
-    return DefWindowProcW(hwnd, message, w, l);
-}
-
 }  // namespace
 
 // The tree painted through a real buffered painter, read back from GDI.
 TEST(ControlPaint, RealPainterShowsOverlapAndClipping) {
-    WNDCLASSW wc;
-    std::memset(&wc, 0, sizeof(wc));
-    wc.lpfnWndProc = PlainProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ControlTestWindow";
-    RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, L"ControlTestWindow", L"controls", WS_POPUP, 0, 0, 120, 80,
-                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window = OpenPlainWindow(L"controls", WS_POPUP, 0, 0, 120, 80);
     ASSERT_NE(nullptr, window);
-    ShowWindow(window, SW_SHOWNORMAL);
-    UpdateWindow(window);
-    ValidateRect(window, nullptr);
     const LiveBlocks live;
     CPainter* painter = CreatePainter(window, 1, __LINE__);
     Filler* root = NewControl<Filler>("control_test", __LINE__);

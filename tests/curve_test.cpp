@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -279,8 +278,7 @@ TEST(CurveMouse, AutoScrollRunsOnlyWhileTheButtonIsHeld) {
     Release(c, 500, 20);
     EXPECT_EQ(timers, RunningTimerCount());
     const float after = owner->ViewOffset;
-    Sleep(100);
-    PumpUntil([] { return false; }, 50);
+    PumpFor(150);
     EXPECT_EQ(after, owner->ViewOffset);
     Drop(c);
     owner->Destroy(1);
@@ -289,27 +287,11 @@ TEST(CurveMouse, AutoScrollRunsOnlyWhileTheButtonIsHeld) {
 
 namespace {
 
-LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
-    return DefWindowProcW(hwnd, message, w, l);
-}
-
 // One 456 x 370 window and buffered painter for the painting tests.
 class CurvePaint : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        WNDCLASSW wc;
-        std::memset(&wc, 0, sizeof(wc));
-        wc.lpfnWndProc = PlainProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"CurveTestWindow";
-        RegisterClassW(&wc);
-        RECT r = {0, 0, 456, 370};
-        AdjustWindowRect(&r, WS_POPUP, FALSE);
-        window = CreateWindowExW(0, L"CurveTestWindow", L"curve", WS_POPUP, 0, 0, r.right - r.left,
-                                 r.bottom - r.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        ShowWindow(window, SW_SHOWNORMAL);
-        UpdateWindow(window);
-        ValidateRect(window, nullptr);
+        window = OpenPlainWindow(L"curve", WS_POPUP, 0, 0, 456, 370);
         painter = CreatePainter(window, 1, __LINE__);
     }
     static void TearDownTestSuite() {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "heap_checks.h"
+#include "panel_window.h"
 #include "pixels.h"
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
@@ -89,18 +90,6 @@ int CountNear(const Pixels& p, const RECT& r, uint32_t colour) {
     return n;
 }
 
-// Dispatches what is queued; false when the queue does not drain (a paint
-// that never validates comes back for ever).
-bool Pump() {
-    MSG msg;
-    for (int n = 0; n < 1000; ++n) {
-        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) return true;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return false;
-}
-
 bool CloseQueued(HWND window) {
     MSG msg;
     return PeekMessageW(&msg, window, WM_CLOSE, WM_CLOSE, PM_NOREMOVE) != 0;
@@ -114,8 +103,7 @@ struct SharedPanel {
     LONG w = 0, h = 0;   // window size
 
     void Open(const wchar_t* title, int32_t width, int32_t height, uint32_t style) {
-        panel = CreatePanel(title, width, height, style, 1);
-        panel->AddRef();
+        panel = OpenTestPanel(title, width, height, style);
         window = GetWindowHandle(panel);
         if (!window) return;
         UpdateWindow(window);
@@ -126,10 +114,8 @@ struct SharedPanel {
         h = r.bottom - r.top;
     }
     void Close() {
-        if (panel) static_cast<CRefObject*>(panel)->Release();
-        panel = nullptr;
+        CloseTestPanel(panel);
         window = nullptr;
-        Pump();
     }
     POINT Origin() const {
         RECT r;
@@ -707,7 +693,7 @@ protected:
 // from waiting for ever should nothing else come. Answers the last step's
 // result.
 template <class Done>
-int PumpUntil(Done done, int* steps) {
+int StepLoopUntil(Done done, int* steps) {
     const UINT_PTR timer = SetTimer(nullptr, 0, 50, nullptr);
     int result = 1;
     *steps = 0;
@@ -741,7 +727,7 @@ TEST_F(FrameLifetime, CloseButtonDestroysItsWindowAndTheLastEndsTheLoop) {
 
     int steps = 0;
     const HWND closing = first.window;
-    EXPECT_EQ(1, PumpUntil([&] { return !IsWindow(closing); }, &steps));
+    EXPECT_EQ(1, StepLoopUntil([&] { return !IsWindow(closing); }, &steps));
     EXPECT_LT(steps, 200);
     EXPECT_FALSE(IsWindow(closing));
     EXPECT_EQ(nullptr, GetWindowHandle(first.panel));
@@ -754,7 +740,7 @@ TEST_F(FrameLifetime, CloseButtonDestroysItsWindowAndTheLastEndsTheLoop) {
     ASSERT_TRUE(CloseQueued(second.window));
     // The step that destroys the last window answers 0.
     const HWND last = second.window;
-    EXPECT_EQ(0, PumpUntil([&] { return !IsWindow(last); }, &steps));
+    EXPECT_EQ(0, StepLoopUntil([&] { return !IsWindow(last); }, &steps));
     EXPECT_LT(steps, 200);
     EXPECT_FALSE(IsWindow(second.window));
     EXPECT_FALSE(AnyWindowHandle());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "heap_checks.h"
+#include "panel_window.h"
 #include "pixels.h"
 #include "panel/PanelPainter.h"
 
@@ -37,22 +38,9 @@ int CountInside(const Pixels& p, const RECT& r, uint32_t colour, int* outside) {
     return inside;
 }
 
-LRESULT CALLBACK TestProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
-    return DefWindowProcW(hwnd, message, w, l);
-}
-
 // A shown pop-up window whose client area is kClientW x kClientH.
 class PainterTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        WNDCLASSW wc;
-        std::memset(&wc, 0, sizeof(wc));
-        wc.lpfnWndProc = TestProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"PainterTestWindow";
-        RegisterClassW(&wc);
-    }
-
     // One window for the whole suite: creating and destroying windows under
     // Wine's X11 driver costs seconds each.
     static void TearDownTestSuite() {
@@ -64,11 +52,8 @@ protected:
     void SetUp() override {
         baseline.Restart();
         if (!window) {
-            window = CreateWindowExW(0, L"PainterTestWindow", L"painter", WS_POPUP | WS_BORDER, 10, 10,
-                                     kClientW, kClientH, nullptr, nullptr, GetModuleHandleW(nullptr),
-                                     nullptr);
+            window = OpenPlainWindow(L"painter", WS_POPUP | WS_BORDER, 10, 10, kClientW, kClientH);
             ASSERT_NE(nullptr, window);
-            ShowWindow(window, SW_SHOWNORMAL);
         }
         // Give the client area the wanted size (a test may have changed it).
         RECT outer, client;
@@ -91,11 +76,6 @@ protected:
         EXPECT_EQ(0u, PainterCount());
         EXPECT_FALSE(FontCacheExists());
         EXPECT_EQ(0, baseline.Added());
-    }
-
-    static void Pump() {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     }
 
     void Clear(uint32_t colour) {

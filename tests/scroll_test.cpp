@@ -146,7 +146,7 @@ TEST(ScrollInput, ScriptedPressesMovesAndReleases) {
     bar->Total = 1000;
     bar->OnMouseDown(kMouseLeft, 0, POINT{5, 150});
     bar->OnMouseUp(kMouseLeft, 0, POINT{5, 150});
-    PumpUntil([] { return false; }, 250);
+    PumpFor(250);
     EXPECT_EQ(10, bound[0]);
     // Destruction stops a running timer.
     bar->OnMouseDown(kMouseLeft, 0, POINT{5, 5});
@@ -199,7 +199,7 @@ TEST(ScrollWindow, HeldForwardArrowStepsAtPressThenEvery100ms) {
     EXPECT_EQ(0u, RunningTimerCount());
     EXPECT_EQ(nullptr, CaptureControl());
     const size_t count = heard.size();
-    PumpUntil([] { return false; }, 300);
+    PumpFor(300);
     EXPECT_EQ(count, heard.size());
     CloseTestPanel(panel);
 }

@@ -63,7 +63,7 @@ TEST(PanelTimer, EveryTickFindsItsOwnControlUntilStopped) {
     for (int i = 1; i < kOwners; i += 2) StopTimer(ids[i]);
     EXPECT_EQ(0u, RunningTimerCount());
     for (int& t : ticks) t = 0;
-    PumpUntilTicked(0, 1, 0, 100);
+    PumpFor(100);
     for (int t : ticks) EXPECT_EQ(0, t);
     EXPECT_EQ(0, strayTicks);
     EXPECT_EQ(0, live.Added());
@@ -73,7 +73,7 @@ TEST(PanelTimer, ATickMayStopItsOwnTimer) {
     ticks[0] = 0;
     ids[0] = StartTimer(StopSelf, &owners[0], 10);
     EXPECT_TRUE(PumpUntilTicked(0, kOwners, 1, 5000));
-    PumpUntilTicked(0, 1, 0, 100);
+    PumpFor(100);
     EXPECT_EQ(1, ticks[0]);
     EXPECT_EQ(0u, RunningTimerCount());
 }

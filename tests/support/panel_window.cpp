@@ -23,6 +23,38 @@ void CloseTestPanel(CPanel*& panel) {
     Pump();
 }
 
+namespace {
+
+LRESULT CALLBACK PlainProc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+    return DefWindowProcW(hwnd, message, w, l);
+}
+
+const wchar_t* PlainClass() {
+    static const wchar_t* name = [] {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = PlainProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"OrvenTestWindow";
+        RegisterClassW(&wc);
+        return wc.lpszClassName;
+    }();
+    return name;
+}
+
+}  // namespace
+
+HWND OpenPlainWindow(const wchar_t* title, DWORD style, int x, int y, int width, int height) {
+    RECT r = {0, 0, width, height};
+    AdjustWindowRect(&r, style, FALSE);
+    HWND window = CreateWindowExW(0, PlainClass(), title, style, x, y, r.right - r.left, r.bottom - r.top,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window) return nullptr;
+    ShowWindow(window, SW_SHOWNORMAL);
+    UpdateWindow(window);
+    ValidateRect(window, nullptr);
+    return window;
+}
+
 CPanel* PanelSuite::panel = nullptr;
 HWND PanelSuite::handle = nullptr;
 

@@ -1,5 +1,5 @@
-// Real panel windows for tests, the suites that share one, and pumping the
-// thread's messages.
+// Real windows for tests: the thread's message pump, panel windows, the
+// suites that share one, and plain windows to paint on.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,9 +24,16 @@ bool PumpUntil(Done done, DWORD limit) {
     return true;
 }
 
+// Pumps for `limit` milliseconds, for checks that nothing more happens.
+inline void PumpFor(DWORD limit) { PumpUntil([] { return false; }, limit); }
+
 // A framed panel window with its own reference, shown and pumped.
 CPanel* OpenTestPanel(const wchar_t* title, int32_t width, int32_t height, uint32_t style = 1);
 void CloseTestPanel(CPanel*& panel);
+
+// A shown, validated top-level window of a class that only does the default,
+// at (x, y) with a width x height client area.
+HWND OpenPlainWindow(const wchar_t* title, DWORD style, int x, int y, int width, int height);
 
 // Tests on one panel window for their whole suite: windows cost seconds to
 // destroy under Wine. The suite opens it from SetUpTestSuite; each test
