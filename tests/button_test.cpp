@@ -139,7 +139,7 @@ protected:
     }
     static Pixels Painted() {
         UpdateWindow(handle);
-        return ReadBack(panel->painter->GetHDC(), panel->painter->Width(), panel->painter->Height());
+        return ReadPainter(panel->painter);
     }
     // The button's pixels against the face the renderer gives, with the
     // focus mark's white dots while it has the focus.

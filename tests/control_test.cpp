@@ -111,10 +111,6 @@ ControlAnchor A(int16_t offset, uint16_t mode) { return ControlAnchor{offset, mo
 
 RECT Rect(const CControl* c) { return CControl::RectOf(c); }
 
-bool SameRect(const RECT& a, int l, int t, int r, int b) {
-    return a.left == l && a.top == t && a.right == r && a.bottom == b;
-}
-
 class ControlTest : public ::testing::Test {
 protected:
     void SetUp() override {

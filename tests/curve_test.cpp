@@ -322,7 +322,7 @@ TEST_F(CurvePaint, GridRangesAxesFunctionAndPlayheadInPixels) {
     c->SetXRange(0, 2);     // columns 16 and 48
     ASSERT_TRUE(c->AddPoint(1, 1, 0.75f));   // column 32, row 123
     Paint(c);
-    const Pixels p = ReadBack(painter->GetHDC(), 456, 370);
+    const Pixels p = ReadPainter(painter);
     const struct { int x, y; uint32_t colour; } expected[] = {
         // zero axes, 5 wide, then range lines, 3 wide
         {100, 305, 0x1E1E1E}, {100, 309, 0x1E1E1E}, {14, 200, 0x1E1E1E}, {18, 200, 0x1E1E1E},
@@ -345,11 +345,11 @@ TEST_F(CurvePaint, GridRangesAxesFunctionAndPlayheadInPixels) {
 TEST_F(CurvePaint, NaNInfiniteAndHugeValuesPaintWithoutHanging) {
     CCurve* c = MakeCurve(NotANumber);
     Paint(c);
-    Pixels p = ReadBack(painter->GetHDC(), 456, 370);
+    Pixels p = ReadPainter(painter);
     for (uint32_t v : p.data) ASSERT_NE(0xFF0B34u, v);
     c->PlotFunction = Gappy;   // columns 16 to 47 are gaps, 48 to 63 far above the top
     Paint(c);
-    p = ReadBack(painter->GetHDC(), 456, 370);
+    p = ReadPainter(painter);
     const struct { int x, y; bool drawn; } gappy[] = {
         {10, 185, true}, {20, 185, false}, {40, 185, false}, {50, 185, false},
         {70, 185, true}, {16, 100, false}, {48, 100, false},

@@ -346,7 +346,7 @@ TEST_F(EditWindow, PaintsBevelFillClippedTextAndSelection) {
     EXPECT_EQ(20u, edit->Caret);   // placed at the first paint
     EXPECT_EQ(0u, edit->Flags & kEditPlacePending);
     const uint32_t face = colorSchemes[0][0] & 0xFFFFFF, lit = ScaleColor(face, 5, 4) & 0xFFFFFF;
-    Pixels p = ReadBack(panel->painter->GetHDC(), 320, 120);
+    Pixels p = ReadPainter(panel->painter);
     EXPECT_EQ(ScaleColor(face, 41, 99) & 0xFFFFFF, p.at(10, 22));   // sunken: dark left edge
     for (int y = 11; y < 33; ++y) EXPECT_EQ(ScaleColor(face, 143, 99) & 0xFFFFFF, p.at(69, y)) << y;
     EXPECT_EQ(face, p.at(11, 11));
@@ -356,7 +356,7 @@ TEST_F(EditWindow, PaintsBevelFillClippedTextAndSelection) {
 
     SetFocusControl(edit);   // everything selected
     UpdateWindow(handle);
-    p = ReadBack(panel->painter->GetHDC(), 320, 120);
+    p = ReadPainter(panel->painter);
     EXPECT_EQ(lit, p.at(11, 11));              // left of the selection
     EXPECT_EQ(lit ^ 0xFFFFFF, p.at(13, 12));   // inverted inside it
 
@@ -369,12 +369,7 @@ TEST_F(EditWindow, PaintsBevelFillClippedTextAndSelection) {
 
 TEST_F(EditWindow, MeasuresZeroWithoutAnalysisAndRetries) {
     // A root whose painter has no device context: Uniscribe refuses.
-    struct BareRoot : CControl {
-        RecordingPainter painter;
-        IPainter* BeginDraw() override { return &painter; }
-        void EndDraw(IPainter*) override {}
-    };
-    BareRoot root;
+    PaintingRoot root;
     wchar_t text[16] = L"";
     CEdit* edit = CreateEdit(text, 16, kEditCaretAtEnd | kEditPlacePending);
     root.AppendChild(edit);

@@ -38,15 +38,6 @@ Pixels ReadWindow(HWND window) {
     return p;
 }
 
-Pixels ReadClient(HWND window) {
-    RECT r;
-    GetClientRect(window, &r);
-    HDC dc = GetDC(window);
-    Pixels p = ReadBack(dc, r.right, r.bottom);
-    ReleaseDC(window, dc);
-    return p;
-}
-
 // One pixel of the window DC, as a colour word.
 uint32_t WindowPixel(HWND window, int x, int y) {
     HDC dc = GetWindowDC(window);
@@ -578,33 +569,30 @@ TEST_F(SizableFrame, SizingKeepsTheMinimumSize) {
         EXPECT_EQ(TRUE, SendMessageW(shared.window, WM_SIZING, edge, reinterpret_cast<LPARAM>(&r)));
         return r;
     };
-    auto same = [](const RECT& a, LONG l, LONG t, LONG r, LONG b) {
-        return a.left == l && a.top == t && a.right == r && a.bottom == b;
-    };
     RECT r = sizing(WMSZ_RIGHT, RECT{100, 100, 200, 300});
-    EXPECT_TRUE(same(r, 100, 100, 242, 300)) << r.left << "," << r.right;
+    EXPECT_TRUE(SameRect(r, 100, 100, 242, 300)) << r.left << "," << r.right;
     r = sizing(WMSZ_LEFT, RECT{100, 100, 200, 300});
-    EXPECT_TRUE(same(r, 58, 100, 200, 300)) << r.left << "," << r.right;
+    EXPECT_TRUE(SameRect(r, 58, 100, 200, 300)) << r.left << "," << r.right;
     r = sizing(WMSZ_BOTTOM, RECT{100, 100, 400, 150});
-    EXPECT_TRUE(same(r, 100, 100, 400, 164)) << r.top << "," << r.bottom;
+    EXPECT_TRUE(SameRect(r, 100, 100, 400, 164)) << r.top << "," << r.bottom;
     r = sizing(WMSZ_TOP, RECT{100, 100, 400, 150});
-    EXPECT_TRUE(same(r, 100, 86, 400, 150)) << r.top << "," << r.bottom;
+    EXPECT_TRUE(SameRect(r, 100, 86, 400, 150)) << r.top << "," << r.bottom;
     // Corners fix both directions, each from the edge not dragged.
     r = sizing(WMSZ_BOTTOMRIGHT, RECT{10, 20, 30, 40});
-    EXPECT_TRUE(same(r, 10, 20, 152, 84));
+    EXPECT_TRUE(SameRect(r, 10, 20, 152, 84));
     r = sizing(WMSZ_TOPLEFT, RECT{10, 20, 30, 40});
-    EXPECT_TRUE(same(r, -112, -24, 30, 40));
+    EXPECT_TRUE(SameRect(r, -112, -24, 30, 40));
     r = sizing(WMSZ_TOPRIGHT, RECT{10, 20, 30, 40});
-    EXPECT_TRUE(same(r, 10, -24, 152, 40));
+    EXPECT_TRUE(SameRect(r, 10, -24, 152, 40));
     r = sizing(WMSZ_BOTTOMLEFT, RECT{10, 20, 30, 40});
-    EXPECT_TRUE(same(r, -112, 20, 30, 84));
+    EXPECT_TRUE(SameRect(r, -112, 20, 30, 84));
     // Large enough: unchanged, the minimum itself included.
     r = sizing(WMSZ_BOTTOMRIGHT, RECT{0, 0, 142, 64});
-    EXPECT_TRUE(same(r, 0, 0, 142, 64));
+    EXPECT_TRUE(SameRect(r, 0, 0, 142, 64));
     r = sizing(WMSZ_RIGHT, RECT{0, 0, 141, 63});
-    EXPECT_TRUE(same(r, 0, 0, 142, 63));   // a side edge leaves the height alone
+    EXPECT_TRUE(SameRect(r, 0, 0, 142, 63));   // a side edge leaves the height alone
     r = sizing(WMSZ_LEFT, RECT{5, 5, 600, 400});
-    EXPECT_TRUE(same(r, 5, 5, 600, 400));
+    EXPECT_TRUE(SameRect(r, 5, 5, 600, 400));
     // The window itself is untouched, and the frame still answers for it.
     RECT now;
     GetWindowRect(shared.window, &now);

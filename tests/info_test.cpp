@@ -236,7 +236,7 @@ TEST_F(InfoPanel, EditsCommitSlidersRewriteAndAnyTypedValueIsSafe) {
     // The thumb's grey outline now starts where 0.3 puts it.
     UpdateWindow(handle);
     const int32_t thumb = attack->x + SliderThumbX(0.3f, 0.0f, 1.0f, attack->width);
-    const Pixels shown = ReadBack(panel->painter->GetHDC(), W, H);
+    const Pixels shown = ReadPainter(panel->painter);
     EXPECT_EQ(0x646464u, shown.at(thumb + 1, attack->y + attack->height / 2 - 4));
 
     // Letters give 0 and stay in the edit; 2 stays typed with the thumb at the right end.
@@ -281,15 +281,15 @@ TEST_F(InfoPanel, EditsCommitSlidersRewriteAndAnyTypedValueIsSafe) {
 
 TEST_F(InfoPanel, ASliderMoveRepaintsItsEditAndTheCurve) {
     Build(0);
-    const Pixels before = ReadBack(panel->painter->GetHDC(), W, H);
+    const Pixels before = ReadPainter(panel->painter);
     CControl* sustain = Find("Sustain");
     const POINT end = {sustain->x + sustain->width - 1, sustain->y + 6};
     Click(end.x, end.y);
     ASSERT_EQ(1.0f, envelopeParams[1]);
     UpdateWindow(handle);
-    const Pixels moved = ReadBack(panel->painter->GetHDC(), W, H);
+    const Pixels moved = ReadPainter(panel->painter);
     Build(0);   // every control drawn afresh
-    const Pixels rebuilt = ReadBack(panel->painter->GetHDC(), W, H);
+    const Pixels rebuilt = ReadPainter(panel->painter);
     for (const char* name : {"edt_Sustain", "curve"}) {
         const RECT r = CControl::RectOf(Find(name));
         int changed = 0, stale = 0;

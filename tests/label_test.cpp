@@ -67,8 +67,7 @@ TEST(Label, OnAWindowTheCornersKeepTheParentsColour) {
     SetControlAnchors("loop", panel, 10, 10, 90, 30);
     SetControlAnchors("empty", panel, 10, 40, 90, 60);
     UpdateWindow(GetWindowHandle(panel));
-    CPainter* painter = panel->painter;
-    const Pixels p = ReadBack(painter->GetHDC(), painter->Width(), painter->Height());
+    const Pixels p = ReadPainter(panel->painter);
     const uint32_t parent = (*currentScheme)[8] & 0xFFFFFF, back = (*currentScheme)[6] & 0xFFFFFF;
     for (int top : {10, 40}) {
         int inked = 0;

@@ -14,15 +14,6 @@ namespace {
 const int kClientW = 64;
 const int kClientH = 48;
 
-Pixels ReadPainter(IPainter* painter) { return ReadBack(painter->GetHDC(), kClientW, kClientH); }
-
-Pixels ReadScreen(HWND window) {
-    HDC client = GetDC(window);
-    Pixels p = ReadBack(client, kClientW, kClientH);
-    ReleaseDC(window, client);
-    return p;
-}
-
 // Pixels of `p` equal to `colour` inside and not outside `r`.
 int CountInside(const Pixels& p, const RECT& r, uint32_t colour, int* outside) {
     int inside = 0;
@@ -433,7 +424,7 @@ TEST_F(PainterTest, PresentCopiesTheBufferAndDragStaysOnScreen) {
     painter->FillRect(RECT{8, 8, 16, 16}, 0xFF0000);
     InvalidateRect(window, nullptr, FALSE);
     painter->Present();
-    Pixels screen = ReadScreen(window);
+    Pixels screen = ReadClient(window);
     EXPECT_EQ(ReadPainter(painter).data, screen.data);
     RECT update;
     EXPECT_FALSE(GetUpdateRect(window, &update, FALSE));   // the paint validated it
@@ -443,7 +434,7 @@ TEST_F(PainterTest, PresentCopiesTheBufferAndDragStaysOnScreen) {
     painter->DragRect(RECT{10, 10, 40, 30});
     painter->DragLine({0, 40}, {50, 40});
     painter->ResetOrigin();
-    Pixels shown = ReadScreen(window);
+    Pixels shown = ReadClient(window);
     EXPECT_NE(screen.data, shown.data);
     // The figure sits at the origin, on the window only.
     EXPECT_EQ(0xFF0000u ^ 0xFFFFFFu, shown.at(12, 12));   // over the red square
@@ -453,7 +444,7 @@ TEST_F(PainterTest, PresentCopiesTheBufferAndDragStaysOnScreen) {
     painter->DragLine({0, 40}, {50, 40});
     painter->DragRect(RECT{10, 10, 40, 30});
     painter->ResetOrigin();
-    EXPECT_EQ(screen.data, ReadScreen(window).data);
+    EXPECT_EQ(screen.data, ReadClient(window).data);
     HDC client = GetDC(window);
     EXPECT_EQ(R2_COPYPEN, GetROP2(client));
     ReleaseDC(window, client);

@@ -10,6 +10,7 @@
 #include "controls/PanelTimer.h"
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
+#include "pixels.h"
 #include "recording.h"
 #include "panel_window.h"
 
@@ -180,9 +181,7 @@ TEST(ScrollWindow, HeldForwardArrowStepsAtPressThenEvery100ms) {
     ASSERT_TRUE(AddControl(nullptr, Bar(0, 800), panel, "bar"));
     SetControlAnchors("bar", panel, 10, 10, 26, 170);
     UpdateWindow(handle);
-    HDC dc = GetDC(handle);
-    EXPECT_EQ(RGB(0xFF, 0x0B, 0x34), GetPixel(dc, 18, 19));   // inside the up arrow
-    ReleaseDC(handle, dc);
+    EXPECT_EQ(RGB(0xFF, 0x0B, 0x34), ClientPixel(handle, 18, 19));   // inside the up arrow
 
     const DWORD start = GetTickCount();
     SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 160));

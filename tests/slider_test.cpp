@@ -129,7 +129,7 @@ TEST_F(SliderWindow, PaintsGrooveAccentAndAnOpenThumb) {
     slider->Refresh();
     panel->Invalidate();
     UpdateWindow(handle);
-    const Pixels p = ReadBack(panel->painter->GetHDC(), 200, 60);
+    const Pixels p = ReadPainter(panel->painter);
 
     const uint32_t background = (*currentScheme)[8] & 0xFFFFFF;
     const uint32_t accent = (*currentScheme)[4] & 0xFFFFFF;

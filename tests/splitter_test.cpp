@@ -39,11 +39,8 @@ Pane* MakePane(const char* tag, uint32_t colour = 0) {
     return p;
 }
 
-// A root without a window: lends a recording painter and records cursors.
-struct Root : CControl {
-    RecordingPainter painter;
-    IPainter* BeginDraw() override { return &painter; }
-    void EndDraw(IPainter*) override {}
+// A root without a window that records cursors too.
+struct Root : PaintingRoot {
     void SetCursor(int32_t cursor) override { events.push_back("cursor " + std::to_string(cursor)); }
 };
 
@@ -194,15 +191,14 @@ TEST(Splitter, DragOnAWindowLeavesNoTraceAndMovesTheBar) {
     ASSERT_TRUE(AddControl("hsplit", MakePane("left", 0xFF0000), panel, "left"));
     ASSERT_TRUE(AddControl("hsplit", MakePane("right", 0x0000FF), panel, "right"));
     UpdateWindow(handle);
-    HDC dc = GetDC(handle);
-    const Pixels before = ReadBack(dc, 300, 200);
+    const Pixels before = ReadClient(handle);
     const uint32_t bar = (*currentScheme)[7] & 0xFFFFFF;
     EXPECT_EQ(bar, before.at(100, 100));
 
     SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(102, 50));
     SendMessageA(handle, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(180, 60));
     // The dotted outline of the bar at 180 is all that differs.
-    const Pixels during = ReadBack(dc, 300, 200);
+    const Pixels during = ReadClient(handle);
     int changed = 0;
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 300; ++x) {
@@ -215,18 +211,17 @@ TEST(Splitter, DragOnAWindowLeavesNoTraceAndMovesTheBar) {
 
     SendMessageA(handle, WM_LBUTTONUP, 0, MAKELPARAM(180, 60));
     // Before any repaint the screen is as it was: the XOR went in pairs.
-    const Pixels after = ReadBack(dc, 300, 200);
+    const Pixels after = ReadClient(handle);
     EXPECT_TRUE(after.data == before.data);
     EXPECT_EQ(180, splitter->Position);
     EXPECT_EQ(nullptr, CaptureControl());
 
     UpdateWindow(handle);
-    const Pixels moved = ReadBack(dc, 300, 200);
+    const Pixels moved = ReadClient(handle);
     EXPECT_EQ(0xFF0000u, moved.at(100, 100));
     EXPECT_EQ(0xFF0000u, moved.at(175, 150));
     EXPECT_EQ(bar, moved.at(176, 100));
     EXPECT_EQ(bar, moved.at(183, 100));
     EXPECT_EQ(0x0000FFu, moved.at(184, 100));
-    ReleaseDC(handle, dc);
     CloseTestPanel(panel);
 }

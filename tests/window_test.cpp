@@ -9,6 +9,7 @@
 #include "panel/ColorScheme.h"
 #include "panel/Panel.h"
 #include "panel_window.h"
+#include "pixels.h"
 #include "recording.h"
 
 namespace {
@@ -63,17 +64,6 @@ Probe* MakeProbe(const char* tag) {
     return p;
 }
 
-bool Same(const RECT& r, LONG l, LONG t, LONG rt, LONG b) {
-    return r.left == l && r.top == t && r.right == rt && r.bottom == b;
-}
-
-COLORREF ScreenPixel(HWND h, int x, int y) {
-    HDC dc = GetDC(h);
-    const COLORREF c = GetPixel(dc, x, y);
-    ReleaseDC(h, dc);
-    return c;
-}
-
 class PanelWindow : public PanelSuite {
 protected:
     static void SetUpTestSuite() {
@@ -114,7 +104,7 @@ TEST_F(PanelWindow, InvalidationsMergeAndOnlyTheirAreaIsRendered) {
 
     panel->InvalidateRect(RECT{0, 0, 10, 10});
     panel->InvalidateRect(RECT{20, 20, 30, 30});
-    EXPECT_TRUE(Same(panel->dirty, 0, 0, 30, 30));
+    EXPECT_TRUE(SameRect(panel->dirty, 0, 0, 30, 30));
     UpdateWindow(handle);
     EXPECT_EQ(1, closeBy->paints);
     EXPECT_EQ(0, farOff->paints);
@@ -123,12 +113,12 @@ TEST_F(PanelWindow, InvalidationsMergeAndOnlyTheirAreaIsRendered) {
     // Invalidate takes the whole client area, whatever was gathered.
     panel->InvalidateRect(RECT{5, 5, 6, 6});
     panel->Invalidate();
-    EXPECT_TRUE(Same(panel->dirty, 0, 0, 320, 200));
+    EXPECT_TRUE(SameRect(panel->dirty, 0, 0, 320, 200));
     UpdateWindow(handle);
     EXPECT_EQ(2, closeBy->paints);
     EXPECT_EQ(1, farOff->paints);
-    EXPECT_EQ(RGB(0, 255, 0), ScreenPixel(handle, 25, 25));
-    EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 10, 10));   // scheme 0 background
+    EXPECT_EQ(RGB(0, 255, 0), ClientPixel(handle, 25, 25));
+    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 10, 10));   // scheme 0 background
 
     // A paint the system asks for alone re-renders nothing and restores the
     // picture from the buffer.
@@ -136,12 +126,12 @@ TEST_F(PanelWindow, InvalidationsMergeAndOnlyTheirAreaIsRendered) {
     RECT smudge = {0, 0, 100, 100};
     FillRect(dc, &smudge, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     ReleaseDC(handle, dc);
-    EXPECT_EQ(RGB(255, 255, 255), ScreenPixel(handle, 25, 25));
+    EXPECT_EQ(RGB(255, 255, 255), ClientPixel(handle, 25, 25));
     ::InvalidateRect(handle, nullptr, TRUE);
     UpdateWindow(handle);
     EXPECT_EQ(2, closeBy->paints);
-    EXPECT_EQ(RGB(0, 255, 0), ScreenPixel(handle, 25, 25));
-    EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 10, 10));
+    EXPECT_EQ(RGB(0, 255, 0), ClientPixel(handle, 25, 25));
+    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 10, 10));
 }
 
 namespace {
@@ -179,7 +169,7 @@ void Modal(uint32_t, const char*, int32_t) {
     HWND handle = GetWindowHandle(rebuilt);
     SendMessageA(handle, WM_NULL, 0, 0);
     UpdateWindow(handle);
-    seenInside = ScreenPixel(handle, 120, 70);
+    seenInside = ClientPixel(handle, 120, 70);
 }
 
 }  // namespace
@@ -190,15 +180,15 @@ TEST_F(PanelWindow, NoRepaintIsLost) {
     Blinker* blinker = NewControl<Blinker>("window_test", __LINE__);
     ASSERT_TRUE(AddControl(nullptr, blinker, panel, "blinker"));
     SetControlAnchors("blinker", panel, 20, 20, 40, 40);
-    EXPECT_TRUE(PumpUntil([] { return ScreenPixel(handle, 25, 25) == RGB(255, 0, 0); }, 10000));
+    EXPECT_TRUE(PumpUntil([] { return ClientPixel(handle, 25, 25) == RGB(255, 0, 0); }, 10000));
     EXPECT_EQ(2, blinker->paints);
 
     rebuilt = panel;
     SetControlCallback("blinker", panel, Rebuild, 0);
     Click(25, 25);
     UpdateWindow(handle);
-    EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 25, 25));     // the old place: background
-    EXPECT_EQ(RGB(0, 0, 255), ScreenPixel(handle, 120, 70));  // the new control
+    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 25, 25));     // the old place: background
+    EXPECT_EQ(RGB(0, 0, 255), ClientPixel(handle, 120, 70));  // the new control
     EXPECT_TRUE(IsRectEmpty(&panel->posted) != 0);
 
     // A modal loop inside a message repaints what changed before it.
@@ -314,11 +304,11 @@ TEST_F(PanelWindow, ContainerPanelLivesInTheTreeAndOutlivesIt) {
     // Invalidation inside the container climbs to the window.
     inside->paints = 0;
     inside->Invalidate();
-    EXPECT_TRUE(Same(panel->dirty, 110, 60, 120, 70));
+    EXPECT_TRUE(SameRect(panel->dirty, 110, 60, 120, 70));
     UpdateWindow(handle);
     EXPECT_EQ(1, inside->paints);
-    EXPECT_EQ(RGB(0, 255, 0), ScreenPixel(handle, 115, 65));
-    EXPECT_EQ(RGB(0, 0, 0), ScreenPixel(handle, 105, 55));   // the container's background
+    EXPECT_EQ(RGB(0, 255, 0), ClientPixel(handle, 115, 65));
+    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 105, 55));   // the container's background
 
     // The holder goes; the counted panel survives, detached.
     events.clear();
@@ -341,7 +331,7 @@ TEST_F(PanelWindow, ResizingReplacesThePainterAndTitlesAreUtf8) {
     ASSERT_NE(nullptr, panel->painter);
     EXPECT_EQ(360, panel->painter->Width());
     EXPECT_EQ(220, panel->painter->Height());
-    EXPECT_TRUE(Same(panel->dirty, 0, 0, 360, 220));
+    EXPECT_TRUE(SameRect(panel->dirty, 0, 0, 360, 220));
     (void)before;
     // A minimised window keeps its layout size.
     ShowWindow(handle, SW_MINIMIZE);

@@ -55,6 +55,10 @@ HWND OpenPlainWindow(const wchar_t* title, DWORD style, int x, int y, int width,
     return window;
 }
 
+bool SameRect(const RECT& r, LONG left, LONG top, LONG right, LONG bottom) {
+    return r.left == left && r.top == top && r.right == right && r.bottom == bottom;
+}
+
 CPanel* PanelSuite::panel = nullptr;
 HWND PanelSuite::handle = nullptr;
 

@@ -35,6 +35,9 @@ void CloseTestPanel(CPanel*& panel);
 // at (x, y) with a width x height client area.
 HWND OpenPlainWindow(const wchar_t* title, DWORD style, int x, int y, int width, int height);
 
+// Whether `r` has exactly these edges.
+bool SameRect(const RECT& r, LONG left, LONG top, LONG right, LONG bottom);
+
 // Tests on one panel window for their whole suite: windows cost seconds to
 // destroy under Wine. The suite opens it from SetUpTestSuite; each test
 // starts without focus or notes and ends with its controls deleted.

@@ -32,3 +32,21 @@ Pixels ReadBack(HDC source, int width, int height) {
     SetViewportOrgEx(source, origin.x, origin.y, nullptr);
     return p;
 }
+
+Pixels ReadPainter(CPainter* painter) { return ReadBack(painter->GetHDC(), painter->Width(), painter->Height()); }
+
+Pixels ReadClient(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    HDC dc = GetDC(window);
+    Pixels p = ReadBack(dc, r.right, r.bottom);
+    ReleaseDC(window, dc);
+    return p;
+}
+
+COLORREF ClientPixel(HWND window, int x, int y) {
+    HDC dc = GetDC(window);
+    const COLORREF c = GetPixel(dc, x, y);
+    ReleaseDC(window, dc);
+    return c;
+}

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "panel/PanelPainter.h"
+
 // Pixels as 0x00RRGGBB words, rows top to bottom.
 struct Pixels {
     int width = 0, height = 0;
@@ -16,3 +18,9 @@ struct Pixels {
 // Copies width x height pixels from the DC's origin through a 32-bit DIB;
 // the DC's viewport origin is left as it was.
 Pixels ReadBack(HDC source, int width, int height);
+// A painter's whole buffer.
+Pixels ReadPainter(CPainter* painter);
+// The window's client area as the screen shows it.
+Pixels ReadClient(HWND window);
+// One pixel of the client area as the screen shows it.
+COLORREF ClientPixel(HWND window, int x, int y);

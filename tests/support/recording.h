@@ -1,5 +1,5 @@
-// Recorders for tests: a painter that records what is drawn, and the
-// notifications controls send.
+// Recorders for tests: a painter that records what is drawn, a root that
+// lends one, and the notifications controls send.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +52,13 @@ struct RecordingPainter : IPainter {
 
     // "<what> l,t,r,b", with " #<colour>" unless it is 0.
     void Draw(const char* what, const RECT& r, uint32_t colour = 0);
+};
+
+// A root without a window that lends a recording painter to its children.
+struct PaintingRoot : CControl {
+    RecordingPainter painter;
+    IPainter* BeginDraw() override { return &painter; }
+    void EndDraw(IPainter*) override {}
 };
 
 // While alive, the current colour scheme has eleven different entries, so that
