@@ -28,24 +28,6 @@ LPARAM Pack(LONG x, LONG y) {
     return LPARAM(uint32_t(uint16_t(int16_t(x))) | (uint32_t(uint16_t(int16_t(y))) << 16));
 }
 
-// The whole window, frame included, in window coordinates.
-Pixels ReadWindow(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    HDC dc = GetWindowDC(window);
-    Pixels p = ReadBack(dc, r.right - r.left, r.bottom - r.top);
-    ReleaseDC(window, dc);
-    return p;
-}
-
-// One pixel of the window DC, as a colour word.
-uint32_t WindowPixel(HWND window, int x, int y) {
-    HDC dc = GetWindowDC(window);
-    const COLORREF c = GetPixel(dc, x, y);
-    ReleaseDC(window, dc);
-    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
-}
-
 // Pixels inside `r` that are not `colour`.
 int Mismatches(const Pixels& p, const RECT& r, uint32_t colour) {
     int n = 0;

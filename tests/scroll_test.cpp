@@ -181,7 +181,7 @@ TEST(ScrollWindow, HeldForwardArrowStepsAtPressThenEvery100ms) {
     ASSERT_TRUE(AddControl(nullptr, Bar(0, 800), panel, "bar"));
     SetControlAnchors("bar", panel, 10, 10, 26, 170);
     UpdateWindow(handle);
-    EXPECT_EQ(RGB(0xFF, 0x0B, 0x34), ClientPixel(handle, 18, 19));   // inside the up arrow
+    EXPECT_EQ(0xFF0B34u, ClientPixel(handle, 18, 19));   // inside the up arrow
 
     const DWORD start = GetTickCount();
     SendMessageA(handle, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(15, 160));

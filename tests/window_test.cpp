@@ -117,8 +117,8 @@ TEST_F(PanelWindow, InvalidationsMergeAndOnlyTheirAreaIsRendered) {
     UpdateWindow(handle);
     EXPECT_EQ(2, closeBy->paints);
     EXPECT_EQ(1, farOff->paints);
-    EXPECT_EQ(RGB(0, 255, 0), ClientPixel(handle, 25, 25));
-    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 10, 10));   // scheme 0 background
+    EXPECT_EQ(0x00FF00u, ClientPixel(handle, 25, 25));
+    EXPECT_EQ(0u, ClientPixel(handle, 10, 10));   // scheme 0 background
 
     // A paint the system asks for alone re-renders nothing and restores the
     // picture from the buffer.
@@ -126,12 +126,12 @@ TEST_F(PanelWindow, InvalidationsMergeAndOnlyTheirAreaIsRendered) {
     RECT smudge = {0, 0, 100, 100};
     FillRect(dc, &smudge, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     ReleaseDC(handle, dc);
-    EXPECT_EQ(RGB(255, 255, 255), ClientPixel(handle, 25, 25));
+    EXPECT_EQ(0xFFFFFFu, ClientPixel(handle, 25, 25));
     ::InvalidateRect(handle, nullptr, TRUE);
     UpdateWindow(handle);
     EXPECT_EQ(2, closeBy->paints);
-    EXPECT_EQ(RGB(0, 255, 0), ClientPixel(handle, 25, 25));
-    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 10, 10));
+    EXPECT_EQ(0x00FF00u, ClientPixel(handle, 25, 25));
+    EXPECT_EQ(0u, ClientPixel(handle, 10, 10));
 }
 
 namespace {
@@ -149,7 +149,7 @@ struct Blinker : Probe {
 
 CPanel* rebuilt = nullptr;
 Probe* fresh = nullptr;
-COLORREF seenInside = 0;
+uint32_t seenInside = 0;
 
 // A rebuild inside the message, as the information panel's: every control
 // goes and a new one takes another place.
@@ -180,21 +180,21 @@ TEST_F(PanelWindow, NoRepaintIsLost) {
     Blinker* blinker = NewControl<Blinker>("window_test", __LINE__);
     ASSERT_TRUE(AddControl(nullptr, blinker, panel, "blinker"));
     SetControlAnchors("blinker", panel, 20, 20, 40, 40);
-    EXPECT_TRUE(PumpUntil([] { return ClientPixel(handle, 25, 25) == RGB(255, 0, 0); }, 10000));
+    EXPECT_TRUE(PumpUntil([] { return ClientPixel(handle, 25, 25) == 0xFF0000u; }, 10000));
     EXPECT_EQ(2, blinker->paints);
 
     rebuilt = panel;
     SetControlCallback("blinker", panel, Rebuild, 0);
     Click(25, 25);
     UpdateWindow(handle);
-    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 25, 25));     // the old place: background
-    EXPECT_EQ(RGB(0, 0, 255), ClientPixel(handle, 120, 70));  // the new control
+    EXPECT_EQ(0u, ClientPixel(handle, 25, 25));          // the old place: background
+    EXPECT_EQ(0x0000FFu, ClientPixel(handle, 120, 70));  // the new control
     EXPECT_TRUE(IsRectEmpty(&panel->posted) != 0);
 
     // A modal loop inside a message repaints what changed before it.
     SetControlCallback("fresh", panel, Modal, 0);
     Send(WM_LBUTTONDOWN, MK_LBUTTON, 120, 70);
-    EXPECT_EQ(RGB(255, 255, 0), seenInside);
+    EXPECT_EQ(0xFFFF00u, seenInside);
 }
 
 TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
@@ -307,8 +307,8 @@ TEST_F(PanelWindow, ContainerPanelLivesInTheTreeAndOutlivesIt) {
     EXPECT_TRUE(SameRect(panel->dirty, 110, 60, 120, 70));
     UpdateWindow(handle);
     EXPECT_EQ(1, inside->paints);
-    EXPECT_EQ(RGB(0, 255, 0), ClientPixel(handle, 115, 65));
-    EXPECT_EQ(RGB(0, 0, 0), ClientPixel(handle, 105, 55));   // the container's background
+    EXPECT_EQ(0x00FF00u, ClientPixel(handle, 115, 65));
+    EXPECT_EQ(0u, ClientPixel(handle, 105, 55));   // the container's background
 
     // The holder goes; the counted panel survives, detached.
     events.clear();

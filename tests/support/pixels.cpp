@@ -35,18 +35,33 @@ Pixels ReadBack(HDC source, int width, int height) {
 
 Pixels ReadPainter(CPainter* painter) { return ReadBack(painter->GetHDC(), painter->Width(), painter->Height()); }
 
-Pixels ReadClient(HWND window) {
+namespace {
+
+// The client area's DC, or the whole window's.
+HDC ScreenDC(HWND window, bool whole) { return whole ? GetWindowDC(window) : GetDC(window); }
+
+Pixels ReadScreen(HWND window, bool whole) {
     RECT r;
-    GetClientRect(window, &r);
-    HDC dc = GetDC(window);
-    Pixels p = ReadBack(dc, r.right, r.bottom);
+    if (whole)
+        GetWindowRect(window, &r);
+    else
+        GetClientRect(window, &r);
+    HDC dc = ScreenDC(window, whole);
+    Pixels p = ReadBack(dc, r.right - r.left, r.bottom - r.top);
     ReleaseDC(window, dc);
     return p;
 }
 
-COLORREF ClientPixel(HWND window, int x, int y) {
-    HDC dc = GetDC(window);
+uint32_t ScreenPixel(HWND window, bool whole, int x, int y) {
+    HDC dc = ScreenDC(window, whole);
     const COLORREF c = GetPixel(dc, x, y);
     ReleaseDC(window, dc);
-    return c;
+    return (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
 }
+
+}  // namespace
+
+Pixels ReadClient(HWND window) { return ReadScreen(window, false); }
+Pixels ReadWindow(HWND window) { return ReadScreen(window, true); }
+uint32_t ClientPixel(HWND window, int x, int y) { return ScreenPixel(window, false, x, y); }
+uint32_t WindowPixel(HWND window, int x, int y) { return ScreenPixel(window, true, x, y); }

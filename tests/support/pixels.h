@@ -20,7 +20,10 @@ struct Pixels {
 Pixels ReadBack(HDC source, int width, int height);
 // A painter's whole buffer.
 Pixels ReadPainter(CPainter* painter);
-// The window's client area as the screen shows it.
+// What the screen shows of a window's client area, or of the whole window,
+// frame included, in window coordinates.
 Pixels ReadClient(HWND window);
-// One pixel of the client area as the screen shows it.
-COLORREF ClientPixel(HWND window, int x, int y);
+Pixels ReadWindow(HWND window);
+// One pixel of the same, through GetPixel, as a colour word.
+uint32_t ClientPixel(HWND window, int x, int y);
+uint32_t WindowPixel(HWND window, int x, int y);
