@@ -158,22 +158,18 @@ protected:
 }  // namespace
 
 TEST(FramePlacement, CentredOrAtTheCorner) {
-    POINT p = CentredPosition(1024, 768, 592, 480);
-    EXPECT_EQ(216, p.x);
-    EXPECT_EQ(144, p.y);
-    p = CentredPosition(1024, 768, 2000, 900);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(0, p.y);
     // Each axis on its own; a size equal to the screen's starts at 0.
-    p = CentredPosition(1024, 768, 2000, 300);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(234, p.y);
-    p = CentredPosition(1024, 768, 1024, 768);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(0, p.y);
-    p = CentredPosition(1024, 768, 1023, 100);
-    EXPECT_EQ(0, p.x);
-    EXPECT_EQ(334, p.y);
+    const struct {
+        int32_t width, height;
+        LONG x, y;
+    } rows[] = {
+        {592, 480, 216, 144}, {2000, 900, 0, 0}, {2000, 300, 0, 234}, {1024, 768, 0, 0}, {1023, 100, 0, 334},
+    };
+    for (const auto& r : rows) {
+        const POINT p = CentredPosition(1024, 768, r.width, r.height);
+        EXPECT_EQ(r.x, p.x) << r.width << "x" << r.height;
+        EXPECT_EQ(r.y, p.y) << r.width << "x" << r.height;
+    }
 }
 
 TEST_F(FixedFrame, WindowSurroundsTheCentredClientArea) {
