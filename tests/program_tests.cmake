@@ -12,24 +12,19 @@ add_test(NAME program_window
           $<TARGET_FILE:OrvenDlsTool>)
 set_tests_properties(program_window PROPERTIES TIMEOUT 120)
 
-# The instrument list in the real program, seen and heard.
+# The instrument list in the real program, seen and heard (program_list), and
+# the program from the keyboard, with typed values, refused saves and a close
+# during a long sound (program_keyboard).
 add_executable(render_rows program/render_rows.cpp)
 target_compile_options(render_rows PRIVATE ${ORVEN_WARNINGS})
 target_link_libraries(render_rows PRIVATE ctl_list orven_sound)
 if(ORVEN_SOUNDSET_UNIX)
-  add_test(NAME program_list
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_list.sh ${ORVEN_WINE}
-            $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
-  set_tests_properties(program_list PROPERTIES TIMEOUT 180)
-endif()
-
-# The real program from the keyboard, with typed values, refused saves and a
-# close during a long sound.
-if(ORVEN_SOUNDSET_UNIX)
-  add_test(NAME program_keyboard
-    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_keyboard.sh ${ORVEN_WINE}
-            $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
-  set_tests_properties(program_keyboard PROPERTIES TIMEOUT 180)
+  foreach(run list keyboard)
+    add_test(NAME program_${run}
+      COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_${run}.sh ${ORVEN_WINE}
+              $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
+    set_tests_properties(program_${run} PROPERTIES TIMEOUT 180)
+  endforeach()
 endif()
 
 # A damaged sound set in the real program.
