@@ -28,6 +28,15 @@ LPARAM Pack(LONG x, LONG y) {
     return LPARAM(uint32_t(uint16_t(int16_t(x))) | (uint32_t(uint16_t(int16_t(y))) << 16));
 }
 
+// Hit code of a point in window coordinates, from the frame's own function
+// for a w x h window; the window itself is asked in a few tests only.
+int FrameHit(uint32_t frameStyle, LONG w, LONG h, LONG x, LONG y) {
+    CFrame frame = {};
+    frame.style = frameStyle;
+    frame.windowRect = RECT{0, 0, w, h};
+    return FrameHitTest(&frame, POINT{x, y});
+}
+
 // Pixels inside `r` that are not `colour`.
 int Mismatches(const Pixels& p, const RECT& r, uint32_t colour) {
     int n = 0;
@@ -228,7 +237,7 @@ TEST_F(FixedFrame, HitTestHasButtonsAndCaptionButNoSizingBorders) {
         {100, 7, HTCLIENT},      {W - 8, 20, HTCLIENT},
         {300, 300, HTCLIENT},    {8, 40, HTCLIENT},       {W - 9, H - 9, HTCLIENT},
     };
-    for (const auto& p : points) EXPECT_EQ(p.code, shared.Hit(p.x, p.y)) << p.x << "," << p.y;
+    for (const auto& p : points) EXPECT_EQ(p.code, FrameHit(0, W, H, p.x, p.y)) << p.x << "," << p.y;
 }
 
 TEST_F(FixedFrame, FramePaintsInTheSchemeColours) {
@@ -460,7 +469,7 @@ TEST_F(SizableFrame, HitTestHasSizingBordersAndAllButtons) {
         {W - 8, H - 8, HTBOTTOMRIGHT}, {7, H - 8, HTBOTTOMLEFT},   {W - 8, 7, HTTOPRIGHT},
         {0, H - 1, HTBOTTOMLEFT},   {W - 1, 0, HTTOPRIGHT},
     };
-    for (const auto& p : points) EXPECT_EQ(p.code, shared.Hit(p.x, p.y)) << p.x << "," << p.y;
+    for (const auto& p : points) EXPECT_EQ(p.code, FrameHit(kFrameSizable, W, H, p.x, p.y)) << p.x << "," << p.y;
 }
 
 TEST_F(SizableFrame, ButtonsPaintLeftOfClose) {
