@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Checks a recording of the playback test (raw 16-bit mono at 22,050 Hz):
 three sounds, each the image that was played (by correlation and loudness),
-the first two played to their end and the third cut short by the stop.
+block by block in order, the first two played to their end (short by at most
+END_SHORTFALL samples) and no longer than their images, the third cut short
+by the stop.
 
 usage: check_recording.py RECORDED.raw FOLDER_WITH_PLAYED_IMAGES
 """
@@ -9,8 +11,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from audio_match import (RATE, WINDOW, ACTIVE, judge, read_raw, rms, samples_of,  # noqa: E402
-                         segments, sounding_windows)
+from audio_match import (RATE, WINDOW, ACTIVE, END_SHORTFALL, judge, read_raw, rms,  # noqa: E402
+                         samples_of, segments, sounding_windows)
 
 
 def main():
@@ -28,9 +30,11 @@ def main():
     else:
         # The first two are heard to their end, the third is cut short.
         for n, (seg, image) in enumerate(zip(segs, played)):
-            shape, ended = judge(rec, seg, image, f"sound {n}", problems)
-            if n < 2 and not ended:
-                problems.append(f"sound {n} was not heard to its end")
+            shape, short, extra = judge(rec, seg, image, f"sound {n}", problems)
+            if n < 2 and short > END_SHORTFALL:
+                problems.append(f"sound {n} was not heard to its end: {short} samples missing")
+            if n < 2 and extra > ACTIVE:
+                problems.append(f"sound {n} goes on after its image ends (RMS {extra:.0f} more)")
             if n == 1 and shape < 0.9:   # the envelope's rise and fall
                 problems.append(f"sound {n}: loudness shape correlation {shape:.3f}")
         # The stopped sound is cut far short of its three seconds, and all is
