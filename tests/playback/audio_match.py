@@ -116,6 +116,12 @@ def best_near(rec, at, ref, search, ahead=None):
     return best, near
 
 
+def sounding_floor(image, block=1000):
+    """Blocks fainter than this beside the image's loudest (a fading tail)
+    say little."""
+    return max([ACTIVE] + [rms(image[b:b + block]) / 10 for b in range(0, len(image) - block + 1, block)])
+
+
 def follow(rec, start, image, end=None, block=1000, search=120, reacquire=1500):
     """(correlation, position) of each block of the image that carries
     sound, following the image through the recording up to `end`: each block
@@ -123,8 +129,7 @@ def follow(rec, start, image, end=None, block=1000, search=120, reacquire=1500):
     up to `reacquire` samples later when it is not found there (a stalled
     player only delays what follows)."""
     end = len(rec) if end is None else end
-    # Blocks faint beside the image's loudest (a fading tail) say little.
-    floor = max([ACTIVE] + [rms(image[b:b + block]) / 10 for b in range(0, len(image) - block + 1, block)])
+    floor = sounding_floor(image, block)
     result = []
     at = start
     for b in range(0, len(image) - block + 1, block):
@@ -166,15 +171,15 @@ def compare(rec, seg, image):
             order_problems(found), beyond(rec, found, image))
 
 
-def beyond(rec, found, image, margin=2 * WINDOW, span=2205):
-    """How much louder (RMS) the recording is than the image just after the
-    image's sounding end: sound the image does not hold."""
+def beyond(rec, found, image, margin=100, span=1000):
+    """RMS of the recording just after the image's last sample, where it
+    should be quiet: sound the image does not hold."""
     good = [(s, b) for c, s, b in found if c >= 0.9]
     if not good:
         return 0.0
     s, b = good[-1]
-    end = len(image) - trailing_quiet(image) + margin
-    return rms(rec[s - b + end:s - b + end + span]) - rms(image[end:end + span])
+    after = s - b + len(image) + margin
+    return rms(rec[after:after + span])
 
 
 def order_problems(found, block=1000, search=120):
@@ -198,39 +203,35 @@ def shortfall(rec, found, image, piece=100):
     the last block heard, the recording is followed piece by piece until it
     no longer carries the image."""
     good = [(s, b) for c, s, b in found if c >= 0.9]
-    end = len(image) - trailing_quiet(image)
+    end = len(image)
     if not good:
         return end
     s, b = good[-1]
+    floor = sounding_floor(image)
+    while end > b + piece and rms(image[end - piece:end]) < floor:
+        end -= piece
     k = 1000
-    while b + k + piece <= end:
-        ref = image[b + k:b + k + piece]
-        part = rec[s + k:s + k + piece]
-        if len(part) < piece or rms(part) < rms(ref) / 2 or \
+    while b + k < end:
+        ref = image[b + k:min(end, b + k + piece)]
+        part = rec[s + k:s + k + len(ref)]
+        if len(part) < len(ref) or rms(part) < rms(ref) / 2 or \
                 correlation_at(rec, s + k, ref, math.sqrt(sum(map(operator.mul, ref, ref)))) < 0.9:
             break
-        k += piece
+        k += len(ref)
     return max(0, end - (b + k))
-
-
-def trailing_quiet(image, block=1000):
-    """Samples at the image's end after its last block that `follow` compares."""
-    floor = max([ACTIVE] + [rms(image[b:b + block]) / 10 for b in range(0, len(image) - block + 1, block)])
-    last = max((b for b in range(0, len(image) - block + 1, block) if rms(image[b:b + block]) >= floor), default=0)
-    return len(image) - (last + block)
 
 
 def judge(rec, seg, image, name, problems):
     """Compares a sound with its image, prints what was found and notes a
     sound that does not follow its image in order or is not as loud; returns
     the loudness-shape correlation, how many samples of the image's end
-    were not heard and how much louder the recording is after that end."""
+    were not heard and the RMS of the recording just after the image."""
     blocks, level, shape, short, order, extra = compare(rec, seg, image)
     seconds = len(sounding_windows(rec, *seg)) * WINDOW / RATE
     shown = " ".join(f"{c:.3f}" for c in blocks)
     print(f"{name}: {seconds:.2f} s, correlation by block {shown}, level ratio {level:.2f}, "
           f"loudness shape {shape:.3f}, end short by {short} samples")
-    if not blocks or order:
+    if not any(c >= 0.9 for c in blocks) or order:
         problems.append(f"{name}: correlation by block {shown} with the played image")
         problems.extend(f"{name}: {p}" for p in order)
     if not 0.5 <= level <= 2.0:

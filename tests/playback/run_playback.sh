@@ -7,7 +7,7 @@ set -euo pipefail
 wine=$1 exe=$2 analysis=$3
 source "$(dirname "$0")/pulse.sh"
 work=$(mktemp -d)
-trap 'pulse_cleanup; [ -n "${PLAYBACK_KEEP:-}" ] && cp -r "$work" "$PLAYBACK_KEEP"; rm -rf "$work"' EXIT
+trap 'pulse_cleanup; [ -n "${PLAYBACK_KEEP:-}" ] && mkdir -p "$PLAYBACK_KEEP" && cp "$work"/*.raw "$work"/*.wav "$PLAYBACK_KEEP"; rm -rf "$work"' EXIT
 pulse_start "$work"
 (cd "$work" && "$wine" "$exe")
 pulse_stop
