@@ -34,7 +34,7 @@ def main():
             if n < 2 and short > END_SHORTFALL:
                 problems.append(f"sound {n} was not heard to its end: {short} samples missing")
             if n < 2 and extra > ACTIVE:
-                problems.append(f"sound {n} goes on after its image ends (RMS {extra:.0f} more)")
+                problems.append(f"sound {n} goes on after its image ends (RMS {extra:.0f})")
             if n == 1 and shape < 0.9:   # the envelope's rise and fall
                 problems.append(f"sound {n}: loudness shape correlation {shape:.3f}")
         # The stopped sound is cut far short of its three seconds, and all is
