@@ -15,7 +15,7 @@ ACTIVE = 300          # RMS of a window that carries sound
 # buffer done once it is handed to PulseAudio and then flushes the stream, so
 # what PulseAudio still holds is never played: up to its stream target
 # (25-30 ms), the sink's latency (20 ms, set by the recorder) and one 10 ms
-# period of the player. Measured under heavy load: up to about 600 samples.
+# period of the player. Measured under heavy load: up to about 650 samples.
 END_SHORTFALL = 1323
 
 
