@@ -25,7 +25,8 @@ struct RowSortKey {
 
 // The key of `name` with units of `bits` bits (16 units of 8 bits, or 8 of
 // 16); false when a unit does not fit.
-bool MakeSortKey(const wchar_t* name, uint32_t item, uint32_t bits, RowSortKey& key) {
+template <uint32_t bits>
+bool MakeSortKey(const wchar_t* name, uint32_t item, RowSortKey& key) {
     if (!name) name = L"";
     const uint32_t perWord = 64 / bits;
     key = RowSortKey{{0, 0}, name, item};
@@ -57,18 +58,16 @@ void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names) 
     // Sixteen units of eight bits when every name's first sixteen fit, else
     // eight of sixteen.
     TArray<RowSortKey> keys(TArray<RowSortKey>::Sized(), count);
-    uint32_t bits = 8;
-    for (uint32_t i = 0; i < count; ++i)
-        if (!MakeSortKey(names[order[i]], order[i], bits, keys[i])) {
-            bits = 16;
-            i = ~0u;   // again from the first, all with the wider units
-        }
+    uint32_t i = 0;
+    while (i < count && MakeSortKey<8>(names[order[i]], order[i], keys[i])) ++i;
+    if (i < count)
+        for (i = 0; i < count; ++i) MakeSortKey<16>(names[order[i]], order[i], keys[i]);
     QuickSort(keys.items, count, [](const RowSortKey& a, const RowSortKey& b) {
         if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
         return CompareRowText(a.rest, b.rest) < 0;
     });
-    for (uint32_t i = 0; i < count; ++i) order[i] = keys[i].item;
+    for (i = 0; i < count; ++i) order[i] = keys[i].item;
 }
 
 int32_t ListRowAt(int32_t scrollY, int32_t y, uint32_t rowCount) {
