@@ -15,8 +15,8 @@ inline uint16_t FoldUnit(wchar_t c) {
 
 // A name's first folded units packed into two words, the first the most
 // significant, zeros past its end: keys order as the names do, and names
-// with equal keys agree in every unit the key holds, so they either both end
-// inside it or both go on from `rest`.
+// with equal keys agree in every unit the key holds; `rest` is what follows
+// those units.
 struct RowSortKey {
     uint64_t head[2];
     const wchar_t* rest;
@@ -65,7 +65,8 @@ void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names) 
     QuickSort(keys.items, count, [](const RowSortKey& a, const RowSortKey& b) {
         if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
         if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
-        return CompareRowText(a.rest, b.rest) < 0;
+        // Equal keys: the names agree up to where the first of them ends.
+        return (*a.rest || *b.rest) && CompareRowText(a.rest, b.rest) < 0;
     });
     for (i = 0; i < count; ++i) order[i] = keys[i].item;
 }
