@@ -273,8 +273,10 @@ TEST(MemoryReports, AnOverrunAppendsOneRecordOrOnlyALineWithoutLogs) {
     const std::string name = std::string(kTag) + '\0';
     // Each record is filled with '#' to a multiple of 16 bytes, two at least:
     // 53 bytes come before the filler for 10 user bytes (and 20 of
-    // bookkeeping), 64 for 21.
-    const struct { size_t user, record; } rows[] = {{10, 64}, {21, 80}};
+    // bookkeeping), 64 for 21; with 8-byte pointers (36 of bookkeeping) 69
+    // and 80.
+    const size_t wide = sizeof(void*) == 8 ? 16 : 0;
+    const struct { size_t user, record; } rows[] = {{10, 64 + wide}, {21, 80 + wide}};
     size_t at = 0, from = 0;
     for (const auto& row : rows) {
         const std::string before = blocks.substr(from, row.user + kHeapOverhead);
