@@ -15,11 +15,10 @@ inline uint16_t FoldUnit(wchar_t c) {
 
 // A name's first folded units packed into two words, the first the most
 // significant, zeros past its end: keys order as the names do, and names
-// with equal keys agree in every unit the key holds; `rest` is what follows
-// those units.
+// with equal keys agree in every unit the key holds. A folded unit is never
+// 0, so a key whose last unit is 0 holds its whole name.
 struct RowSortKey {
     uint64_t head[2];
-    const wchar_t* rest;
     uint32_t item;
 };
 
@@ -27,17 +26,27 @@ struct RowSortKey {
 // 16); false when a unit does not fit.
 template <uint32_t bits>
 bool MakeSortKey(const wchar_t* name, uint32_t item, RowSortKey& key) {
-    if (!name) name = L"";
     const uint32_t perWord = 64 / bits;
-    key = RowSortKey{{0, 0}, name, item};
-    uint32_t i = 0;
-    for (; i < 2 * perWord && name[i]; ++i) {
+    key = RowSortKey{{0, 0}, item};
+    for (uint32_t i = 0; i < 2 * perWord && name[i]; ++i) {
         const uint64_t unit = FoldUnit(name[i]);
         if (unit >> bits) return false;
         key.head[i / perWord] |= unit << (bits * (perWord - 1 - i % perWord));
     }
-    key.rest = name + i;
     return true;
+}
+
+template <uint32_t bits>
+void SortKeys(RowSortKey* keys, uint32_t count, const wchar_t* const* names) {
+    const uint32_t units = 128 / bits;
+    const uint64_t lastUnit = (uint64_t(1) << bits) - 1;
+    QuickSort(keys, count, [names, units, lastUnit](const RowSortKey& a, const RowSortKey& b) {
+        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
+        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
+        // Equal keys: the names agree as far as the keys go, and are equal
+        // when they ended inside them.
+        return (a.head[1] & lastUnit) != 0 && CompareRowText(names[a.item] + units, names[b.item] + units) < 0;
+    });
 }
 
 }  // namespace
@@ -58,16 +67,15 @@ void SortRowOrder(uint32_t* order, uint32_t count, const wchar_t* const* names) 
     // Sixteen units of eight bits when every name's first sixteen fit, else
     // eight of sixteen.
     TArray<RowSortKey> keys(TArray<RowSortKey>::Sized(), count);
+    auto name = [names](uint32_t item) -> const wchar_t* { return names[item] ? names[item] : L""; };
     uint32_t i = 0;
-    while (i < count && MakeSortKey<8>(names[order[i]], order[i], keys[i])) ++i;
-    if (i < count)
-        for (i = 0; i < count; ++i) MakeSortKey<16>(names[order[i]], order[i], keys[i]);
-    QuickSort(keys.items, count, [](const RowSortKey& a, const RowSortKey& b) {
-        if (a.head[0] != b.head[0]) return a.head[0] < b.head[0];
-        if (a.head[1] != b.head[1]) return a.head[1] < b.head[1];
-        // Equal keys: the names agree up to where the first of them ends.
-        return (*a.rest || *b.rest) && CompareRowText(a.rest, b.rest) < 0;
-    });
+    while (i < count && MakeSortKey<8>(name(order[i]), order[i], keys[i])) ++i;
+    if (i == count) {
+        SortKeys<8>(keys.items, count, names);
+    } else {
+        for (i = 0; i < count; ++i) MakeSortKey<16>(name(order[i]), order[i], keys[i]);
+        SortKeys<16>(keys.items, count, names);
+    }
     for (i = 0; i < count; ++i) order[i] = keys[i].item;
 }
 
@@ -150,10 +158,8 @@ IList::CList::CList(uint32_t count, const wchar_t* const* names, int32_t* bound,
     if (!names) count = 0;
     Order.SetCapacity(count, count);
     for (uint32_t i = 0; i < count; ++i) Order[i] = i;
-    if (Flags & kListSorted) SortRowOrder(Order.items, count, names);
-    if (bound) Selected = RowOfItem(*bound);
     // Each text copied once, in the order of the names (the order they lie
-    // in memory), into one block; the rows then point at them in display order.
+    // in memory), into one block.
     TArray<uint32_t> start(TArray<uint32_t>::Sized(), count);
     uint64_t units = 0;
     for (uint32_t i = 0; i < count; ++i) {
@@ -169,8 +175,15 @@ IList::CList::CList(uint32_t count, const wchar_t* const* names, int32_t* bound,
         while ((*to++ = *text++) != 0) {
         }
     }
+    // The rows point at the copies in the names' order, which the sort reads
+    // (one compact block), then in display order.
     Rows.SetCapacity(count, count);
-    for (uint32_t i = 0; i < count; ++i) Rows[i] = RowText.items + start[Order[i]];
+    for (uint32_t i = 0; i < count; ++i) Rows[i] = RowText.items + start[i];
+    if (Flags & kListSorted) {
+        SortRowOrder(Order.items, count, Rows.items);
+        for (uint32_t i = 0; i < count; ++i) Rows[i] = RowText.items + start[Order[i]];
+    }
+    if (bound) Selected = RowOfItem(*bound);
 
     CScrollBar* bar = new (ThreadHeap->Alloc(sizeof(CListScrollBar), 0, CTL_LIST_TAG, __LINE__)) CListScrollBar(&ScrollY);
     bar->Step = 10;
