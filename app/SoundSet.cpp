@@ -280,12 +280,8 @@ public:
         // The region table has stopped growing: the columns point into it.
         const uint8_t* const* column = regionTable.items + regionBase;
         for (uint32_t i = base; i < instruments.count; ++i) {
-            InstrumentEntry& entry = instruments[i];
-            const uint32_t n = entry.waveLinks.count;
-            entry.regionHeaders.items = column;
-            entry.waveLinks.items = column + n;
-            entry.sampleInfos.items = column + 2 * size_t(n);
-            column += 3 * size_t(n);
+            instruments[i].regions = column;
+            column += 3 * size_t(instruments[i].regionCount);
         }
         return 1;
     }
@@ -293,7 +289,7 @@ public:
 private:
     // One instrument header at I; 0 when the whole read must fail.
     int Instrument(InstrumentEntry& entry, size_t I) {
-        entry = InstrumentEntry{nullptr, {nullptr, 0}, {nullptr, 0}, {nullptr, 0}};
+        entry = InstrumentEntry{nullptr, nullptr, 0};
         if (I + kChunkData + kInstRegionCount + sizeof(uint32_t) > size) return 0;
         const uint32_t regions = ReadU32(image + I + kChunkData + kInstRegionCount);
 
@@ -334,7 +330,7 @@ private:
                 l = wlnk.Seek(l, rgnh.At(k) + kChunkData);
             }
             regionTable.count += 3 * headers;
-            entry.regionHeaders.count = entry.waveLinks.count = entry.sampleInfos.count = headers;
+            entry.regionCount = headers;
         }
 
         firstInam = inam.Seek(firstInam, I + kChunkData);
@@ -475,14 +471,14 @@ void ResetSoundSet() {
 }
 
 bool RegionCue(const InstrumentEntry& entry, uint32_t region, uint32_t& cue) {
-    if (region >= entry.waveLinks.count) return false;
-    cue = ReadU32(entry.waveLinks[region] + kWaveLinkTableIndex);
+    if (region >= entry.waveLinks().count) return false;
+    cue = ReadU32(entry.waveLinks()[region] + kWaveLinkTableIndex);
     return true;
 }
 
 bool RegionLoop(const InstrumentEntry& entry, uint32_t region, uint32_t& start, uint32_t& length) {
-    if (region >= entry.sampleInfos.count || !entry.sampleInfos[region]) return false;
-    const uint8_t* info = entry.sampleInfos[region];
+    if (region >= entry.sampleInfos().count || !entry.sampleInfos()[region]) return false;
+    const uint8_t* info = entry.sampleInfos()[region];
     if (ReadU32(info + kSampleInfoLoopCount) == 0) return false;
     const uint8_t* loop = info + ReadU32(info);
     start = ReadU32(loop + kLoopStart);

@@ -16,11 +16,19 @@ struct RegionColumn {
     const uint8_t* operator[](uint32_t i) const { return items[i]; }
 };
 
+// An instrument's regions lie in regionTable as three columns of
+// `regionCount`: the headers, the links, the sample infos.
 struct InstrumentEntry {
-    char* name;                   // 'INAM' text inside SoundSetImage
-    RegionColumn regionHeaders;   // RGNHEADER data, one per region
-    RegionColumn waveLinks;       // WAVELINK data, one per region
-    RegionColumn sampleInfos;     // WSMPL data, or null: no loop
+    char* name;                     // 'INAM' text inside SoundSetImage
+    const uint8_t* const* regions;  // the first column
+    uint32_t regionCount;
+
+    // RGNHEADER data, one per region.
+    RegionColumn regionHeaders() const { return RegionColumn{regions, regionCount}; }
+    // WAVELINK data, one per region.
+    RegionColumn waveLinks() const { return RegionColumn{regions + regionCount, regionCount}; }
+    // WSMPL data, or null: no loop.
+    RegionColumn sampleInfos() const { return RegionColumn{regions + 2 * size_t(regionCount), regionCount}; }
 };
 
 // Defined with the other process-wide objects (app/ExeStatics.cpp).

@@ -62,13 +62,11 @@ void CheckIndex(const std::string& what) {
     for (uint32_t i = 0; i < instruments.count; ++i) {
         const InstrumentEntry& e = instruments[i];
         ASSERT_TRUE(Inside(reinterpret_cast<const uint8_t*>(e.name), std::strlen(e.name) + 1)) << what;
-        ASSERT_EQ(e.regionHeaders.count, e.waveLinks.count);
-        ASSERT_EQ(e.sampleInfos.count, e.waveLinks.count);
-        for (uint32_t r = 0; r < e.waveLinks.count; ++r) {
-            ASSERT_TRUE(Inside(e.regionHeaders[r], 12)) << what;
-            ASSERT_TRUE(Inside(e.waveLinks[r], 12)) << what;
-            if (e.sampleInfos[r]) {
-                ASSERT_TRUE(Inside(e.sampleInfos[r], 20)) << what;
+        for (uint32_t r = 0; r < e.waveLinks().count; ++r) {
+            ASSERT_TRUE(Inside(e.regionHeaders()[r], 12)) << what;
+            ASSERT_TRUE(Inside(e.waveLinks()[r], 12)) << what;
+            if (e.sampleInfos()[r]) {
+                ASSERT_TRUE(Inside(e.sampleInfos()[r], 20)) << what;
             }
             uint32_t cue = 0, start, length, size;
             ASSERT_TRUE(RegionCue(e, r, cue));

@@ -98,12 +98,12 @@ std::string IndexDifference(const ReferenceIndex& ref, int ok) {
         const ReferenceInstrument& r = ref.instruments[i];
         if (Offset(e.name) != r.name) return Mismatch("name", i);
         if (instrumentNames[i] != r.wide) return Mismatch("UTF-16 name", i);
-        if (e.regionHeaders.count != r.headers.size() || e.waveLinks.count != r.links.size() ||
-            e.sampleInfos.count != r.infos.size())
+        if (e.regionHeaders().count != r.headers.size() || e.waveLinks().count != r.links.size() ||
+            e.sampleInfos().count != r.infos.size())
             return Mismatch("region count", i);
-        for (uint32_t k = 0; k < e.waveLinks.count; ++k)
-            if (Offset(e.regionHeaders[k]) != r.headers[k] || Offset(e.waveLinks[k]) != r.links[k] ||
-                Offset(e.sampleInfos[k]) != r.infos[k])
+        for (uint32_t k = 0; k < e.waveLinks().count; ++k)
+            if (Offset(e.regionHeaders()[k]) != r.headers[k] || Offset(e.waveLinks()[k]) != r.links[k] ||
+                Offset(e.sampleInfos()[k]) != r.infos[k])
                 return Mismatch("region", i, k);
     }
     return "";

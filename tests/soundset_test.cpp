@@ -114,15 +114,15 @@ TEST_F(SoundSet, IndexesACanonicalCollection) {
     EXPECT_STREQ("Piano", instruments[0].name);
     EXPECT_EQ(L"Piano", NameOf(0));
     EXPECT_EQ(L"Strings", NameOf(1));
-    EXPECT_EQ(2u, instruments[0].regionHeaders.count);
-    EXPECT_EQ(2u, instruments[0].sampleInfos.count);
-    EXPECT_EQ(1u, instruments[1].waveLinks.count);
+    EXPECT_EQ(2u, instruments[0].regionHeaders().count);
+    EXPECT_EQ(2u, instruments[0].sampleInfos().count);
+    EXPECT_EQ(1u, instruments[1].waveLinks().count);
 
     // Positions are those of the chunks' data.
     const uint8_t* image = SoundSetImage.items;
-    EXPECT_EQ(0, std::memcmp(instruments[0].regionHeaders[0] - 8, "rgnh", 4));
-    EXPECT_EQ(0, std::memcmp(instruments[0].waveLinks[1] - 8, "wlnk", 4));
-    EXPECT_EQ(0, std::memcmp(instruments[0].sampleInfos[0] - 8, "wsmp", 4));
+    EXPECT_EQ(0, std::memcmp(instruments[0].regionHeaders()[0] - 8, "rgnh", 4));
+    EXPECT_EQ(0, std::memcmp(instruments[0].waveLinks()[1] - 8, "wlnk", 4));
+    EXPECT_EQ(0, std::memcmp(instruments[0].sampleInfos()[0] - 8, "wsmp", 4));
     EXPECT_EQ(file.find("wvpl") + 4, size_t(wavePool - image));
     EXPECT_EQ(file.find("ptbl") + 16, size_t(poolCues - image));
     EXPECT_EQ(2u, poolCueCount);
@@ -200,11 +200,11 @@ TEST_F(SoundSet, RegionWithoutSampleInfoTakesTheNextOne) {
     layout.instruments.push_back({"B", {bare}});
     layout.waves.push_back(Wave(10));
     ASSERT_EQ(1, IndexBytes(BuildDls(layout)));
-    EXPECT_EQ(instruments[0].sampleInfos[1], instruments[0].sampleInfos[0]);
+    EXPECT_EQ(instruments[0].sampleInfos()[1], instruments[0].sampleInfos()[0]);
     uint32_t start, length;
     EXPECT_TRUE(RegionLoop(instruments[0], 0, start, length));
     EXPECT_EQ(3u, start);
-    EXPECT_EQ(nullptr, instruments[1].sampleInfos[0]);  // nothing after it
+    EXPECT_EQ(nullptr, instruments[1].sampleInfos()[0]);  // nothing after it
     EXPECT_FALSE(RegionLoop(instruments[1], 0, start, length));
 }
 
@@ -239,8 +239,8 @@ TEST_F(SoundSet, RegionCountsTheFileCannotBackAllocateNothing) {
     ASSERT_EQ(1, IndexBytes(BuildDls(layout)));
     // The greedy header walks on into the next instrument's region, as the
     // byte search finds it; the slots that no region fills do not exist.
-    EXPECT_EQ(3u, instruments[0].waveLinks.count);
-    EXPECT_EQ(1u, instruments[1].waveLinks.count);
+    EXPECT_EQ(3u, instruments[0].waveLinks().count);
+    EXPECT_EQ(1u, instruments[1].waveLinks().count);
     EXPECT_LE(regionTable.capacity, 256u);
     EXPECT_LT(ProcessHeapClient()->LiveBlocks(), live + 20);
 }
@@ -255,18 +255,18 @@ TEST_F(SoundSet, FieldsTooCloseToTheEndAreNotRead) {
     EXPECT_EQ(0, IndexBytes(pool + insh + "INAM" + U32(3) + "abc"));
     EXPECT_EQ(0, IndexBytes(pool + insh + inam + rgnh + "wlnk" + U32(12) + Bytes(7, 0)));
     ASSERT_EQ(1, IndexBytes(pool + insh + inam + rgnh + "wlnk" + U32(12) + Bytes(12, 0)));
-    EXPECT_EQ(1u, instruments[0].waveLinks.count);
-    EXPECT_EQ(nullptr, instruments[0].sampleInfos[0]);
+    EXPECT_EQ(1u, instruments[0].waveLinks().count);
+    EXPECT_EQ(nullptr, instruments[0].sampleInfos()[0]);
 
     // A region header cut short by the end leaves the region out.
     ASSERT_EQ(1, IndexBytes(pool + insh + inam + "wlnk" + U32(12) + Bytes(12, 0) + "rgnh" + U32(12) + Bytes(7, 0)));
-    EXPECT_EQ(0u, instruments[0].waveLinks.count);
+    EXPECT_EQ(0u, instruments[0].waveLinks().count);
 
     // A wsmp whose first loop would lie past the end has no loop; one whose
     // loop fits has it.
     const Bytes region = rgnh + "wlnk" + U32(12) + Bytes(12, 0);
     ASSERT_EQ(1, IndexBytes(pool + insh + inam + region + "wsmp" + U32(0) + U32(4000) + Bytes(12, 0) + U32(1)));
-    EXPECT_EQ(nullptr, instruments[0].sampleInfos[0]);
+    EXPECT_EQ(nullptr, instruments[0].sampleInfos()[0]);
     const Bytes looped = pool + insh + inam + region + "wsmp" + U32(0) + U32(20) + Bytes(12, 0) + U32(1) +
                          U32(16) + U32(0) + U32(7) + U32(9);
     ASSERT_EQ(1, IndexBytes(looped));
@@ -276,11 +276,11 @@ TEST_F(SoundSet, FieldsTooCloseToTheEndAreNotRead) {
     EXPECT_EQ(9u, length);
     // The same loop one byte short of its end.
     ASSERT_EQ(1, IndexBytes(looped.substr(0, looped.size() - 1)));
-    EXPECT_EQ(nullptr, instruments[0].sampleInfos[0]);
+    EXPECT_EQ(nullptr, instruments[0].sampleInfos()[0]);
     EXPECT_FALSE(RegionLoop(instruments[0], 0, start, length));
     // A wsmp cut inside its own header is no sample info at all.
     ASSERT_EQ(1, IndexBytes(pool + insh + inam + region + "wsmp" + U32(0) + U32(20) + Bytes(8, 0)));
-    EXPECT_EQ(nullptr, instruments[0].sampleInfos[0]);
+    EXPECT_EQ(nullptr, instruments[0].sampleInfos()[0]);
 }
 
 TEST_F(SoundSet, CueWaveListChecksEveryBound) {
@@ -353,7 +353,7 @@ TEST_F(SoundSet, FloodsAreIndexedWithoutRescanning) {
     ASSERT_EQ(105000u, instruments.count);
     EXPECT_EQ(std::wstring(200, L'n'), NameOf(104999));
     EXPECT_EQ(instruments[0].name, instruments[104999].name);
-    EXPECT_EQ(0u, instruments[52000].waveLinks.count);
+    EXPECT_EQ(0u, instruments[52000].waveLinks().count);
     const uint32_t withNames = ProcessHeapClient()->LiveBlocks();
     const uint32_t reports = HeapCorruptionReports();
     ResetSoundSet();
@@ -363,18 +363,18 @@ TEST_F(SoundSet, FloodsAreIndexedWithoutRescanning) {
     // 157,000 regions and no sample info anywhere.
     ASSERT_EQ(1, IndexBytes(RegionFlood(157000, false)));
     ASSERT_EQ(1u, instruments.count);
-    ASSERT_EQ(157000u, instruments[0].waveLinks.count);
+    ASSERT_EQ(157000u, instruments[0].waveLinks().count);
     uint32_t cue = 0, start, length;
     EXPECT_TRUE(RegionCue(instruments[0], 156999, cue));
     EXPECT_EQ(156999u, cue);
-    EXPECT_EQ(nullptr, instruments[0].sampleInfos[156999]);
+    EXPECT_EQ(nullptr, instruments[0].sampleInfos()[156999]);
     EXPECT_FALSE(RegionLoop(instruments[0], 0, start, length));
 
     // Every region links the one wave link after all of them.
     ASSERT_EQ(1, IndexBytes(RegionFlood(150000, true)));
-    ASSERT_EQ(150000u, instruments[0].waveLinks.count);
-    EXPECT_EQ(instruments[0].waveLinks[0], instruments[0].waveLinks[149999]);
-    EXPECT_NE(instruments[0].sampleInfos[0], instruments[0].sampleInfos[149999]);
+    ASSERT_EQ(150000u, instruments[0].waveLinks().count);
+    EXPECT_EQ(instruments[0].waveLinks()[0], instruments[0].waveLinks()[149999]);
+    EXPECT_NE(instruments[0].sampleInfos()[0], instruments[0].sampleInfos()[149999]);
     // Without it the read is refused.
     Bytes noLink = RegionFlood(150000, true);
     EXPECT_EQ(0, IndexBytes(noLink.substr(0, noLink.rfind("wlnk"))));
@@ -415,8 +415,8 @@ TEST_F(SoundSet, DefaultSoundSet) {
     for (uint32_t i = 0; i < instruments.count; ++i) {
         const InstrumentEntry& e = instruments[i];
         ASSERT_NE(nullptr, e.name);
-        ASSERT_GT(e.waveLinks.count, 0u) << i;
-        for (uint32_t r = 0; r < e.waveLinks.count; ++r) {
+        ASSERT_GT(e.waveLinks().count, 0u) << i;
+        for (uint32_t r = 0; r < e.waveLinks().count; ++r) {
             uint32_t cue, size;
             ASSERT_TRUE(RegionCue(e, r, cue));
             const uint8_t* list = CueWaveList(cue, size);

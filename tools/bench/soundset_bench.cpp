@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         uint32_t regions = 0;
-        for (uint32_t i = 0; i < instruments.count; ++i) regions += instruments[i].waveLinks.count;
+        for (uint32_t i = 0; i < instruments.count; ++i) regions += instruments[i].waveLinks().count;
         std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u ratio %.2fx\n",
                     flood.name, ms, instruments.count, regions, SoundSetImage.count, ms / Median(index));
     }

@@ -33,10 +33,10 @@ int main(int argc, char** argv) {
     std::printf("instruments %u\n", instruments.count);
     for (uint32_t i = 0; i < instruments.count; ++i) {
         const InstrumentEntry& entry = instruments[i];
-        std::printf("instrument %u regions %u name ", i, entry.waveLinks.count);
+        std::printf("instrument %u regions %u name ", i, entry.waveLinks().count);
         PrintName(entry.name);
         std::putchar('\n');
-        for (uint32_t r = 0; r < entry.waveLinks.count; ++r) {
+        for (uint32_t r = 0; r < entry.waveLinks().count; ++r) {
             uint32_t cue = 0, listSize = 0, start = 0, length = 0;
             RegionCue(entry, r, cue);
             std::printf("region %u.%u cue %u offset ", i, r, cue);
