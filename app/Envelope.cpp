@@ -102,8 +102,9 @@ bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLen
         out[2 * i + 1] = uint8_t(unsigned(value) >> 8);
     }
 
-    const uint32_t riffSize = WaveImage.count - 8;
-    const uint8_t size[4] = {uint8_t(riffSize), uint8_t(riffSize >> 8), uint8_t(riffSize >> 16), uint8_t(riffSize >> 24)};
-    std::memcpy(WaveImage.items + 4, size, 4);
+    const uint32_t riffSize = WaveImage.count - kChunkData;
+    const uint8_t size[kChunkSizeField] = {uint8_t(riffSize), uint8_t(riffSize >> 8), uint8_t(riffSize >> 16),
+                                           uint8_t(riffSize >> 24)};
+    std::memcpy(WaveImage.items + kCodeSize, size, kChunkSizeField);
     return true;
 }
