@@ -1,5 +1,7 @@
 #include "Control.h"
 
+#include "AccessibleObject.h"
+
 namespace {
 
 CControl* focusedControl = nullptr;
@@ -25,6 +27,8 @@ CControl* ForgetCapture() {
     captureControl = nullptr;
     return control;
 }
+
+HWND KeyboardFocusWindow() { return keyboardFocusWindow; }
 
 CControl* FocusedControl() { return focusedControl; }
 CControl* CaptureControl() { return captureControl; }
@@ -87,6 +91,8 @@ CControl::CControl()
 }
 
 CControl::~CControl() {
+    // A screen reader's objects of this control answer an error from now on.
+    AccessibleControlGone(this);
     // Ordinary children go with their parent; shared ones stay alive.
     CControl* child = children.First();
     while (child) {

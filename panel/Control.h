@@ -80,6 +80,8 @@ enum : uint32_t { kControlClipChildren = 1 };
 // Cursor indices of SetCursor.
 enum : int32_t { kCursorArrow = 0, kCursorSizeWE = 1, kCursorSizeNS = 2 };
 
+struct AccessibleFacts;
+
 class CControl : public THashKeyStr<char, THashKeyStrCmp<char>> {
 public:
     CControl();
@@ -132,6 +134,17 @@ public:
     virtual HWND RootWindowHandle();
     virtual void QueueNotification(ControlCallback target, uint32_t data, const char* controlName,
                                    int32_t value);
+
+    // What the control is to a screen reader (panel/Accessible.h): its role
+    // (0, the default: no object of its own, its children stand in its
+    // place), the rest of its facts for itself (child 0) or for one of its
+    // simple children (1 up), the simple child at a point of its own (0 for
+    // none), and its default action, run as a click would (0 when it has
+    // none).
+    virtual int32_t AccessibleRole();
+    virtual void Describe(AccessibleFacts& facts, uint32_t child);
+    virtual uint32_t AccessibleChildAt(POINT point);
+    virtual int DoDefaultAction(uint32_t child);
 
     // Tree.
     CControl* Root();
@@ -197,6 +210,8 @@ CControl* NextFocusable(CControl* root, CControl* from, bool backwards);
 // WM_KILLFOCUS), so that moving the framework focus within a window that has
 // it costs no call to the window system.
 void NoteKeyboardFocus(HWND window, bool gained);
+// The window that has the keyboard focus as the window procedure heard it.
+HWND KeyboardFocusWindow();
 
 // Takes the capture from its control without a release: the window lost it.
 // The control, if any, is returned and then hears OnCaptureLost from the

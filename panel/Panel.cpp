@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "AccessibleObject.h"
 #include "ColorScheme.h"
 #include "PanelNonClient.h"
 
@@ -213,6 +214,9 @@ POINT PointOf(LPARAM l) {
 namespace {
 // The panel's handling of one message of its window.
 LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l);
+
+// Messages that change nothing a screen reader is told of, and come often.
+bool Unremarkable(UINT m) { return m == WM_NCHITTEST || m == WM_SETCURSOR || m == WM_NCMOUSEMOVE; }
 }  // namespace
 
 LRESULT CALLBACK PanelWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
@@ -246,7 +250,10 @@ LRESULT CALLBACK PanelWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
     const LRESULT result = HandleMessage(win, h, m, w, l);
     // The window may be gone (or its slot reused) once the message is handled.
     CWindowEntry* after = WindowEntry(slot);
-    if (after && after->window == win) win->EndMessage();
+    if (after && after->window == win) {
+        win->EndMessage();
+        if (win->messageDepth == 0 && after->handle == h && !Unremarkable(m)) SyncAccessibleEvents(win, h);
+    }
     return result;
 }
 
@@ -260,6 +267,19 @@ LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l) {
     case WM_PAINT:
         win->PaintWindow();
         break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+        NoteAccessibleWindowFocus(win, m == WM_SETFOCUS);
+        break;
+    case WM_GETOBJECT: {
+        LRESULT answer = 0;
+        if (AnswerGetObject(win, w, l, answer)) return answer;
+        break;
+    }
+    case kAccessibleDefaultAction:
+    case kAccessibleTakeFocus:
+        RunAccessibleAction(win, m, w, l);
+        return 0;
     case WM_KEYDOWN:
         win->OnKeyDown(TranslateVirtualKey(uint32_t(w)), KeyModifiers());
         win->DeliverNotifications();

@@ -7,4 +7,6 @@ set(ORVEN_PANEL_SOURCES
   panel/Window.cpp
   panel/Panel.cpp
   panel/PanelNonClient.cpp
+  panel/Accessible.cpp
+  panel/AccessibleObject.cpp
 )
