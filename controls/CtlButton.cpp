@@ -1,5 +1,6 @@
 #include "CtlButton.h"
 
+#include "../panel/Accessible.h"
 #include "../panel/ColorScheme.h"
 #include "ButtonFace.h"
 
@@ -54,7 +55,13 @@ void IButton::CButton::ShowPressed(uint32_t state) {
 
 int IButton::CButton::CanFocus() { return 1; }
 
-void IButton::CButton::OnFocus(int) { Invalidate(); }
+void IButton::CButton::OnFocus(int gained) {
+    // Focus gone between key down and key up: the press ends without a click.
+    if (!gained && Pressed)
+        ShowPressed(0);
+    else
+        Invalidate();
+}
 
 void IButton::CButton::OnCaptureLost() {
     if (Pressed) ShowPressed(0);
@@ -112,6 +119,20 @@ void IButton::CButton::OnSchemeChanged() {
 }
 
 void IButton::CButton::OnResize(SIZE) { DropFace(); }
+
+int32_t IButton::CButton::AccessibleRole() { return ROLE_SYSTEM_PUSHBUTTON; }
+
+void IButton::CButton::Describe(AccessibleFacts& facts, uint32_t) {
+    facts.name = Text.items;
+    facts.action = L"Press";
+    if (Pressed) facts.state |= STATE_SYSTEM_PRESSED;
+}
+
+int IButton::CButton::DoDefaultAction(uint32_t) {
+    SetFocusControl(this);
+    Notify(1);
+    return 1;
+}
 
 CButton* CreateButton(const wchar_t* text) {
     void* block = ThreadHeap->Alloc(sizeof(CButton), HEAP_ZERO, CTL_BUTTON_TAG, __LINE__);

@@ -12,6 +12,8 @@
 //   Space or Enter up, Pressed 0 -> handled, nothing else
 //   other keys                 -> not handled (0)
 //   capture lost, Pressed 1    -> Pressed 0, no click (a release outside)
+//   focus lost, Pressed 1      -> Pressed 0, no click (as a lost capture)
+//   default action (a screen reader's press) -> focus, Notify(1), as a click
 //   resize, scheme change      -> face dropped
 // The button takes the focus (a press or Tab); while it has it a dotted
 // rectangle kButtonFocusInset pixels inside its edge marks it.
@@ -52,6 +54,10 @@ public:
         void OnPaint(IPainter* painter) override;
         void OnSchemeChanged() override;
         void OnResize(SIZE size) override;
+        // A push button named by its caption, pressed while held.
+        int32_t AccessibleRole() override;
+        void Describe(AccessibleFacts& facts, uint32_t child) override;
+        int DoDefaultAction(uint32_t child) override;
 
         // Fields, in order.
         HBITMAP Face;            // cached for the size, state and scheme; owned

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 
+#include "../panel/Accessible.h"
 #include "../panel/ColorScheme.h"
 #include "../rtl/Array.h"
 #include "../rtl/Str.h"
@@ -413,6 +414,14 @@ void IEdit::CEdit::Refresh() {
     if (Anchor > length) Anchor = Caret;
     if (ScrollStart > Caret) ScrollStart = Caret;
     Invalidate();
+}
+
+int32_t IEdit::CEdit::AccessibleRole() { return ROLE_SYSTEM_TEXT; }
+
+void IEdit::CEdit::Describe(AccessibleFacts& facts, uint32_t) {
+    facts.hasValue = true;
+    CopyWide(facts.value, Text(), kAccessibleTextUnits);
+    if (Flags & kEditReadOnly) facts.state |= STATE_SYSTEM_READONLY;
 }
 
 CEdit* CreateEdit(wchar_t* buffer, uint32_t capacity, uint32_t flags) {

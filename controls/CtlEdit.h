@@ -122,6 +122,9 @@ public:
         // The caller changed the buffer: the analysis goes, a caret past the
         // text moves to its end (with kEditCaretAtEnd) or to 0.
         void Refresh() override;
+        // Editable text whose value is the text.
+        int32_t AccessibleRole() override;
+        void Describe(AccessibleFacts& facts, uint32_t child) override;
 
         // Every caret movement: Caret := position, scrolled into view, and
         // the caret image placed while focused.

@@ -1,5 +1,6 @@
 #include "CtlLabel.h"
 
+#include "../panel/Accessible.h"
 #include "../panel/ColorScheme.h"
 
 namespace {
@@ -39,6 +40,13 @@ void IWindow::CLabel::OnPaint(IPainter* painter) {
     }
     painter->DrawText(Text.items, place.at, (*currentScheme)[kSchemeLabelText]);
     if (place.clip) painter->PopClip();
+}
+
+int32_t IWindow::CLabel::AccessibleRole() { return ROLE_SYSTEM_STATICTEXT; }
+
+void IWindow::CLabel::Describe(AccessibleFacts& facts, uint32_t) {
+    facts.name = Text.items;
+    facts.state |= STATE_SYSTEM_READONLY;
 }
 
 CLabel* CreateLabel(const wchar_t* text) {

@@ -26,6 +26,9 @@ public:
         explicit CLabel(const wchar_t* text);
 
         void OnPaint(IPainter* painter) override;
+        // Static text named by its text.
+        int32_t AccessibleRole() override;
+        void Describe(AccessibleFacts& facts, uint32_t child) override;
 
         TArray<wchar_t> Text;   // with its terminator
     };

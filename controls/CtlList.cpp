@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "../panel/Accessible.h"
 #include "../panel/ColorScheme.h"
 #include "../rtl/Sort.h"
 #include "../rtl/Str.h"
@@ -231,6 +232,18 @@ void IList::CList::ShowSelected() {
     Invalidate();
 }
 
+int IList::CList::CanFocus() { return 1; }
+
+void IList::CList::PressRow(int32_t row) {
+    // The focus first: an edit that loses it queues its commit ahead of ours.
+    SetFocusControl(this);
+    if (row < 0 || uint32_t(row) >= Rows.count) return;
+    Selected = row;
+    if (Bound) *Bound = int32_t(Order[uint32_t(row)]);
+    Notify(1);
+    Invalidate();
+}
+
 int IList::CList::OnKeyDown(int32_t key, uint32_t) {
     int64_t target;
     if (ListKeyTarget(key, Selected, Rows.count, height, target)) {
@@ -246,15 +259,7 @@ void IList::CList::OnMouseDown(int32_t button, uint32_t modifiers, POINT point) 
         CControl::OnMouseDown(button, modifiers, point);
         return;
     }
-    // The focus first: an edit that loses it queues its commit ahead of ours.
-    SetFocusControl(this);
-    const int32_t row = ListRowAt(ScrollY, point.y, Rows.count);
-    if (row >= 0) {
-        Selected = row;
-        if (Bound) *Bound = int32_t(Order[uint32_t(row)]);
-        Notify(1);
-        Invalidate();
-    }
+    PressRow(ListRowAt(ScrollY, point.y, Rows.count));
 }
 
 void IList::CList::OnMouseWheel(int32_t delta, uint32_t, POINT) {
@@ -310,6 +315,44 @@ void IList::CList::OnResize(SIZE size) {
 void IList::CList::Refresh() {
     if (Bound) Selected = RowOfItem(*Bound);
     Invalidate();
+}
+
+int32_t IList::CList::AccessibleRole() { return ROLE_SYSTEM_LIST; }
+
+void IList::CList::Describe(AccessibleFacts& facts, uint32_t child) {
+    if (!child) {
+        facts.childCount = Rows.count;
+        facts.selectedChild = Selected >= 0 && uint32_t(Selected) < Rows.count ? uint32_t(Selected) + 1 : 0;
+        return;
+    }
+    const uint32_t row = child - 1;
+    if (row >= Rows.count) return;
+    facts.role = ROLE_SYSTEM_LISTITEM;
+    facts.name = Rows[row];
+    facts.action = L"Select";
+    facts.state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    if (int64_t(row) == Selected) {
+        facts.state |= STATE_SYSTEM_SELECTED;
+        if (HasKeyboardFocus(this)) facts.state |= STATE_SYSTEM_FOCUSED;
+    }
+    const int64_t top = int64_t(kListRowHeight) * row + kListInset - ScrollY;
+    const int32_t clipped = int32_t(top < INT32_MIN / 2 ? INT32_MIN / 2 : top > INT32_MAX / 2 ? INT32_MAX / 2 : top);
+    facts.rect = RECT{kListInset, clipped, width - kListScrollWidth - kListInset, clipped + kListRowHeight};
+    // Rows cut off at the bottom still show; only those wholly out are off screen.
+    if (clipped + kListRowHeight <= kListInset || clipped >= height - kListInset) facts.state |= STATE_SYSTEM_OFFSCREEN;
+}
+
+uint32_t IList::CList::AccessibleChildAt(POINT point) {
+    if (point.x < 0 || point.x >= width - kListScrollWidth || point.y < 0 || point.y >= height) return 0;
+    const int32_t row = ListRowAt(ScrollY, point.y, Rows.count);
+    return row >= 0 ? uint32_t(row) + 1 : 0;
+}
+
+int IList::CList::DoDefaultAction(uint32_t child) {
+    if (child == 0 || child > Rows.count) return 0;
+    PressRow(int32_t(child - 1));
+    ShowSelected();
+    return 1;
 }
 
 CList* CreateList(uint32_t count, const wchar_t* const* names, int32_t* bound, uint32_t flags) {

@@ -10,6 +10,8 @@
 //                                 differs: Notify(1), scroll it into view; handled
 //   Up with no selected row    -> the last row
 //   Escape                     -> the list gives up the focus; not handled
+//   Tab                        -> not handled (the list is in the Tab cycle)
+//   default action on a row    -> as a press on it, scrolled into view
 //   wheel                      -> three rows per notch, held to the rows
 // A press takes the focus before it notifies, so that an edit losing the
 // focus commits its text before the owner hears of the row.
@@ -65,6 +67,7 @@ public:
         CList(uint32_t count, const wchar_t* const* names, int32_t* bound, uint32_t flags);
         ~CList() override;
 
+        int CanFocus() override;
         int OnKeyDown(int32_t key, uint32_t modifiers) override;
         void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
         void OnMouseMove(uint32_t modifiers, POINT point) override;
@@ -72,6 +75,11 @@ public:
         void OnPaint(IPainter* painter) override;
         void OnResize(SIZE size) override;
         void Refresh() override;
+        // A list whose rows are its simple children (1 up, in display order).
+        int32_t AccessibleRole() override;
+        void Describe(AccessibleFacts& facts, uint32_t child) override;
+        uint32_t AccessibleChildAt(POINT point) override;
+        int DoDefaultAction(uint32_t child) override;
 
         uint32_t RowCount() const { return Rows.count; }
         // The first row showing item `item`, or -1.
@@ -80,6 +88,8 @@ public:
         void SelectRow(int64_t row);
         // Scrolls the selected row into view.
         void ShowSelected();
+        // Selects a row as a press on it does (again too): focus, Notify(1).
+        void PressRow(int32_t row);
 
         // Fields, in order.
         uint32_t Flags;

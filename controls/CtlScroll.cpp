@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <new>
 
+#include "../panel/Accessible.h"
 #include "../panel/ColorScheme.h"
 #include "../rtl/Numbers.h"
+#include "../rtl/Str.h"
 #include "PanelTimer.h"
 
 namespace {
@@ -168,6 +170,13 @@ void CScrollBar::OnCaptureLost() {
     TimerId = 0;
     Invalidate();
     NotifyNow(1);
+}
+
+int32_t CScrollBar::AccessibleRole() { return ROLE_SYSTEM_SCROLLBAR; }
+
+void CScrollBar::Describe(AccessibleFacts& facts, uint32_t) {
+    facts.hasValue = true;
+    FormatTextW(facts.value, kAccessibleTextUnits, L"%d", Value);
 }
 
 void CScrollBar::Refresh() {

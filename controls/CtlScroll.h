@@ -94,6 +94,9 @@ public:
     void OnCaptureLost() override;
     void OnPaint(IPainter* painter) override;
     void Refresh() override;
+    // A scroll bar whose value is its position.
+    int32_t AccessibleRole() override;
+    void Describe(AccessibleFacts& facts, uint32_t child) override;
 
     // One step of the first held part (the press and every timer tick).
     void StepOnce();

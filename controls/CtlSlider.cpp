@@ -1,7 +1,11 @@
 #include "CtlSlider.h"
 
+#include <cmath>
+
+#include "../panel/Accessible.h"
 #include "../panel/ColorScheme.h"
 #include "../rtl/Numbers.h"
+#include "../rtl/Str.h"
 
 namespace {
 
@@ -43,6 +47,38 @@ float SliderValueAt(int32_t px, float min, float max, int32_t width) {
     return float(v);
 }
 
+bool SliderKeyValue(int32_t key, float value, float min, float max, float& moved) {
+    const double span = double(max) - double(min);
+    double steps;   // steps of a hundredth from min
+    switch (key) {
+    case KeyLeft:
+    case KeyDown: steps = -1; break;
+    case KeyRight:
+    case KeyUp: steps = 1; break;
+    case KeyPageDown: steps = -10; break;
+    case KeyPageUp: steps = 10; break;
+    case KeyHome: moved = min; return true;
+    case KeyEnd: moved = max; return true;
+    default: return false;
+    }
+    const double low = min < max ? min : max, high = min < max ? max : min;
+    if (!(span != 0.0) || !std::isfinite(span)) {
+        moved = value;
+        return true;
+    }
+    // From the value held to the range (NaN at min), in whole steps, so that
+    // it prints as the edit shows it (0.31, not 0.310001).
+    double from = value;
+    if (!(from >= low)) from = low;
+    if (from > high) from = high;
+    const double at = std::nearbyint((from - double(min)) / span * 100.0);
+    double v = double(min) + (at + steps) * span / 100.0;
+    if (v < low) v = low;
+    if (v > high) v = high;
+    moved = float(v);
+    return true;
+}
+
 ISlider::CSlider::CSlider() : Dragging(0), Max(1.0f), Min(0.0f), Value(0.0f), Bound(nullptr) {}
 
 void ISlider::CSlider::TrackPointer(POINT point, int32_t notification) {
@@ -50,6 +86,16 @@ void ISlider::CSlider::TrackPointer(POINT point, int32_t notification) {
     if (Bound) *Bound = Value;
     Invalidate();
     NotifyNow(notification);
+}
+
+int ISlider::CSlider::OnKeyDown(int32_t key, uint32_t) {
+    float moved;
+    if (Dragging || !SliderKeyValue(key, Value, Min, Max, moved)) return 0;
+    Value = moved;
+    if (Bound) *Bound = Value;
+    Invalidate();
+    NotifyNow(1);
+    return 1;
 }
 
 void ISlider::CSlider::OnMouseDown(int32_t button, uint32_t, POINT point) {
@@ -105,6 +151,14 @@ void ISlider::CSlider::OnPaint(IPainter* p) {
 void ISlider::CSlider::Refresh() {
     if (Bound) Value = *Bound;
     Invalidate();
+}
+
+int32_t ISlider::CSlider::AccessibleRole() { return ROLE_SYSTEM_SLIDER; }
+
+void ISlider::CSlider::Describe(AccessibleFacts& facts, uint32_t) {
+    facts.hasValue = true;
+    FormatTextW(facts.value, kAccessibleTextUnits, L"%g", double(Value));
+    facts.state |= STATE_SYSTEM_FOCUSABLE;   // by a click, not by Tab
 }
 
 CSlider* CreateSlider(float* bound) {

@@ -10,6 +10,12 @@
 //                          *Bound, NotifyNow(1) (also without any move)
 //   release, otherwise  -> nothing
 //   capture lost, Dragging -> Dragging 0, NotifyNow(1) with the last Value
+// Keys, while it has the focus (a click or a screen reader gives it; Tab
+// passes it by) and is not dragged:
+//   Left/Down, Right/Up  -> a hundredth of the range down or up
+//   Page Down, Page Up   -> a tenth of the range down or up
+//   Home, End            -> Min, Max
+//   each                 -> Value held to the range, *Bound, NotifyNow(1), handled
 // The owner hears last: it may delete the slider from its callback.
 #pragma once
 
@@ -42,6 +48,7 @@ public:
         // Range 0 ... 1, Value 0, unbound, not dragging.
         CSlider();
 
+        int OnKeyDown(int32_t key, uint32_t modifiers) override;
         void OnMouseDown(int32_t button, uint32_t modifiers, POINT point) override;
         void OnMouseMove(uint32_t modifiers, POINT point) override;
         void OnMouseUp(int32_t button, uint32_t modifiers, POINT point) override;
@@ -50,6 +57,9 @@ public:
         // Value := *Bound when bound (kept even outside the bounds), then
         // Invalidate.
         void Refresh() override;
+        // A slider whose value is the number it holds.
+        int32_t AccessibleRole() override;
+        void Describe(AccessibleFacts& facts, uint32_t child) override;
 
         // Fields, in order.
         int32_t Dragging;
@@ -65,6 +75,12 @@ public:
 };
 
 typedef ISlider::CSlider CSlider;
+
+// The value a key moves a slider to from `value` (Left/Down and Right/Up by
+// a hundredth of max - min, Page Down and Page Up by a tenth, Home and End to
+// the ends), from the value held to the range, in whole steps from min and
+// held to the range; false for other keys.
+bool SliderKeyValue(int32_t key, float value, float min, float max, float& moved);
 
 // Allocates (tag ".\CtlSlider.cpp") and constructs a slider over 0 ... 1
 // bound to `bound` (may be null); Value := *bound, or 0 without one.

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <new>
 
+#include "../panel/Accessible.h"
 #include "../panel/ColorScheme.h"
 #include "../rtl/Sort.h"
 #include "../rtl/Str.h"
@@ -702,3 +703,5 @@ void ICurve::CCurve::OnPaint(IPainter* painter) {
     }
     painter->PopClip();
 }
+
+int32_t ICurve::CCurve::AccessibleRole() { return ROLE_SYSTEM_DIAGRAM; }

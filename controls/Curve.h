@@ -173,6 +173,8 @@ public:
         // A delta of 0 changes nothing.
         void OnMouseWheel(int32_t delta, uint32_t modifiers, POINT point) override;
         void OnPaint(IPainter* painter) override;
+        // A diagram; its owner names and describes it.
+        int32_t AccessibleRole() override;
         // Links the nearest ancestor timeline once.
         void OnResize(SIZE size) override;
 
