@@ -1,6 +1,7 @@
 // The program's entry routine: reads the sound set and runs the main window.
 #include <cstdlib>
 
+#include "../panel/AccessibleObject.h"
 #include "../rtl/Str.h"
 #include "MainWindow.h"
 #include "SoundSet.h"
@@ -12,6 +13,8 @@ void ShutDown() {
     StopSound();
     FreeInstrumentNames();
     ReleaseMainWindow();
+    // A screen reader may still hold objects: they are cut off before the leak report.
+    ShutDownAccessibility();
 }
 }  // namespace
 

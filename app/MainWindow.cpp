@@ -3,6 +3,7 @@
 #include "../controls/CtlList.h"
 #include "../controls/CtlSplitter.h"
 #include "../panel/ColorScheme.h"
+#include "AccessibleNames.h"
 #include "Envelope.h"
 #include "InfoPanel.h"
 #include "SoundSet.h"
@@ -41,6 +42,7 @@ void ComposeMainWindow() {
     mainPanel = mainWindow;
     OwnerWindowHook = MainWindowHandle;
     RebuildInfoPanelHook = RebuildInfoPanel;
+    SetAccessibleAmend(DescribeAppControl);
 
     ISplitter::CSplitter* splitter = CreateSplitter(kSplitterFixed | kSplitterVertical, 128);
     splitter->flags |= kControlClipChildren;
