@@ -232,6 +232,25 @@ TEST_F(ButtonWindow, SpacePressesOnDownAndClicksOnUp) {
     EXPECT_TRUE(notes.size() == 3 && !CaptureControl());
 }
 
+TEST_F(ButtonWindow, LosingTheFocusMidPressEndsItWithoutAClick) {
+    DeleteControls(panel);   // without a caption the face shows alone
+    button = Place(CreateButton(L""), "blank", 10, 10, 110, 40, RecordNoteWithData, 3);
+    Place(CreateButton(L"Save"), "save", 120, 10, 220, 40);
+    SetFocusControl(button);
+    Send(WM_KEYDOWN, VK_SPACE, 0, 0);
+    Send(WM_KEYDOWN, VK_TAB, 0, 0);   // the focus goes on to Save
+    EXPECT_TRUE(!button->Pressed && FocusedControl() != button);
+    ExpectFace(false);
+    Send(WM_KEYUP, VK_SPACE, 0, 0);   // now Save's key up, without its press
+    // Taken by a click elsewhere, likewise.
+    SetFocusControl(button);
+    Send(WM_KEYDOWN, VK_RETURN, 0, 0);
+    SetFocusControl(nullptr);
+    EXPECT_FALSE(button->Pressed);
+    Send(WM_KEYUP, VK_RETURN, 0, 0);
+    EXPECT_TRUE(notes.empty());
+}
+
 TEST_F(ButtonWindow, FivePixelsHighShowsOnlyTheCaption) {
     SetControlAnchors("play", panel, 10, 10, 110, 15);
     const Pixels p = Painted();

@@ -35,3 +35,16 @@ add_test(NAME program_damaged
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_damaged.sh ${ORVEN_WINE}
           $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:damaged_set>)
 set_tests_properties(program_damaged PROPERTIES TIMEOUT 180)
+
+# The real program read and driven by a screen reader of the test's own, a
+# second Wine process beside it.
+add_executable(access_client access/access_client.cpp)
+target_compile_options(access_client PRIVATE ${ORVEN_WARNINGS})
+target_link_libraries(access_client PRIVATE oleacc ole32 oleaut32)
+if(ORVEN_SOUNDSET_UNIX)
+  add_test(NAME program_access
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/access/run_access.sh ${ORVEN_WINE}
+            $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> $<TARGET_FILE:dlsindex>
+            $<TARGET_FILE:access_client> ${ORVEN_SOUNDSET_UNIX})
+  set_tests_properties(program_access PROPERTIES TIMEOUT 240)
+endif()

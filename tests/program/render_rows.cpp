@@ -4,6 +4,7 @@
 //            (start-up values 0, 0.5 and 0.25 before the first)
 //   ROW      row ROW's first region through the envelope, as rowROW.wav
 //   raw:ROW  the same wave as stored, as rawROW.wav
+//   names    every row's name, as "name R NAME" lines
 // A negative row counts from the end. Prints "rows N", "first R" (the row of
 // the first instrument read) and one "row R item I cue K loop S L name NAME"
 // line per image.
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
         float a0, s0, r0;
         if (std::strchr(arg, ',') && std::sscanf(arg, "%f,%f,%f", &a0, &s0, &r0) == 3) {
             envelopeParams[0] = a0, envelopeParams[1] = s0, envelopeParams[2] = r0;
+            continue;
+        }
+        if (std::strcmp(arg, "names") == 0) {
+            for (uint32_t r = 0; r < n; ++r) std::printf("name %u %s\n", r, instruments[order[r]].name);
             continue;
         }
         const bool raw = std::strncmp(arg, "raw:", 4) == 0;

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The real program driven as a person would: from the keyboard alone (Down in
-# the list, Tab to the Sustain edit, a value typed, Shift+Tab to the envelope's
-# Save, Enter, the save dialog); a value typed and not committed before a
-# click on a row (it counts); an envelope without sound refused with a box and
-# no file; the window closed while a long sound plays (exit code 0, no leak
-# file). Saved files are compared with the images the test renders.
+# The real program driven as a person would: from the keyboard alone (Tab
+# round the whole cycle and back, Down in the list, Tab to the Sustain edit,
+# a value typed, Shift+Tab to the envelope's Save, Enter, the save dialog); a
+# value typed and not committed before a click on a row (it counts); an
+# envelope without sound refused with a box and no file; the window closed
+# while a long sound plays (exit code 0, no leak file). Saved files are
+# compared with the images the test renders.
 # usage: run_keyboard.sh WINE PROGRAM RENDER_ROWS SOUNDSET
 set -euo pipefail
 wine=$1 program=$2 render=$3 soundset=$4
@@ -15,15 +16,22 @@ work=$(mktemp -d)
 trap 'program_stop; pulse_cleanup; rm -rf "$work"' EXIT
 die() { echo "FAIL: $*"; exit 1; }
 
-# Row K: the one after the first instrument read (Down from the start); row 3:
-# clicked with Sustain 1.5 typed but not committed.
+# Row K: the first row after the first instrument read whose envelope image
+# differs from that instrument's (neighbours may share a wave), chosen with
+# Down from the start; row M: clicked with Sustain 1.5 typed but not committed.
 "$wine" "$render" "Z:$soundset" . | tr -d '\r' > "$work/rows.txt" || die "render_rows failed"
 count=$(awk '$1 == "rows" { print $2 }' "$work/rows.txt")
 first=$(awk '$1 == "first" { print $2 }' "$work/rows.txt")
-K=$((first + 1 < count ? first + 1 : first)) M=3
-[ "$K" -ne "$M" ] || M=4
-(cd "$work" && "$wine" "$render" "Z:$soundset" . 0,0.3,0.25 "$K" 0,1.5,0.25 "$M") | tr -d '\r' \
-    > "$work/rows.txt" || die "render_rows failed"
+last=$((first + 8 < count ? first + 8 : count - 1))
+M=3
+[ "$M" -lt "$first" ] || [ "$M" -gt "$last" ] || M=$((last + 1))
+(cd "$work" && "$wine" "$render" "Z:$soundset" . 0,0.3,0.25 $(seq "$first" "$last") 0,1.5,0.25 "$M") |
+    tr -d '\r' > "$work/rows.txt" || die "render_rows failed"
+K=
+for r in $(seq $((first + 1)) "$last"); do
+    cmp -s "$work/row$r.wav" "$work/row$first.wav" || { K=$r; break; }
+done
+[ -n "$K" ] || die "no row after $first plays differently"
 
 leaks=$(dirname "$program")/MemLeak.log
 rm -f "$leaks"
@@ -66,15 +74,18 @@ proposed() {
 }
 
 # Keyboard only: the list has the focus at start; Tab walks list, Play, Save,
-# envelope Play, envelope Save, Attack, Sustain.
-xdotool key Down
+# envelope Play, envelope Save, Attack, Sustain, Release and back to the list,
+# Shift+Tab the other way: once round each way, Down still chooses from the list.
+xdotool key --delay 50 Tab Tab Tab Tab Tab Tab Tab Tab
+xdotool key --delay 50 shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab
+for _ in $(seq $((K - first))); do xdotool key Down; done
 xdotool key Tab Tab Tab Tab Tab Tab
 xdotool type --delay 20 0.3
 xdotool key Tab shift+Tab shift+Tab shift+Tab Return
 if save_dialog "$winwork\\saved\\keyboard.wav"; then
     await_file "$work/saved/keyboard.wav"
     cmp -s "$work/saved/keyboard.wav" "$work/row$K.wav" &&
-        pass "keyboard only: Down chose row $K, Sustain 0.3 typed, the envelope saved" ||
+        pass "keyboard only: Down $((K - first)) times chose row $K, Sustain 0.3 typed, the envelope saved" ||
         fail "keyboard.wav differs from row $K with Sustain 0.3 (or is missing)"
 fi
 
