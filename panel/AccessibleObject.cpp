@@ -140,6 +140,11 @@ public:
     HRESULT Resolve(const VARIANT& child, Target& target, AccessibleFacts& facts);
     // Posts an action for the target to the window.
     HRESULT Post(UINT message, const Target& target);
+    // A text or number the target's facts give (`pick`; a null text: none).
+    template <class Pick>
+    HRESULT TextProperty(const VARIANT& child, BSTR* out, Pick pick, HRESULT none = S_FALSE);
+    template <class Pick>
+    HRESULT LongProperty(const VARIANT& child, VARIANT* out, Pick pick);
 
     CControl* control;   // null once it is gone
     int32_t row;         // -1: the control itself; else the row object of child row + 1
@@ -286,6 +291,28 @@ HRESULT CAccessibleNode::Resolve(const VARIANT& child, Target& target, Accessibl
     return S_OK;
 }
 
+template <class Pick>
+HRESULT CAccessibleNode::TextProperty(const VARIANT& child, BSTR* out, Pick pick, HRESULT none) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    Target target;
+    AccessibleFacts facts;
+    const HRESULT result = Resolve(child, target, facts);
+    return FAILED(result) ? result : Text(pick(facts), out, none);
+}
+
+template <class Pick>
+HRESULT CAccessibleNode::LongProperty(const VARIANT& child, VARIANT* out, Pick pick) {
+    if (!out) return E_POINTER;
+    out->vt = VT_EMPTY;
+    Target target;
+    AccessibleFacts facts;
+    const HRESULT result = Resolve(child, target, facts);
+    if (FAILED(result)) return result;
+    SetLong(out, pick(facts));
+    return S_OK;
+}
+
 HRESULT CAccessibleNode::Post(UINT message, const Target& target) {
     HWND window = target.control->Root()->RootWindowHandle();
     CAccessibleNode* n = NodeFor(target.control);
@@ -339,49 +366,24 @@ HRESULT CAccessibleNode::get_accChild(VARIANT child, IDispatch** out) {
 }
 
 HRESULT CAccessibleNode::get_accName(VARIANT child, BSTR* out) {
-    Target target;
-    AccessibleFacts facts;
-    const HRESULT result = Resolve(child, target, facts);
-    if (FAILED(result)) return out ? (*out = nullptr, result) : E_POINTER;
-    return Text(facts.name, out);
+    return TextProperty(child, out, [](const AccessibleFacts& f) { return f.name; });
 }
 
 HRESULT CAccessibleNode::get_accValue(VARIANT child, BSTR* out) {
-    Target target;
-    AccessibleFacts facts;
-    const HRESULT result = Resolve(child, target, facts);
-    if (FAILED(result)) return out ? (*out = nullptr, result) : E_POINTER;
-    return Text(facts.hasValue ? facts.value : nullptr, out, DISP_E_MEMBERNOTFOUND);
+    return TextProperty(child, out, [](const AccessibleFacts& f) { return f.hasValue ? f.value : nullptr; },
+                        DISP_E_MEMBERNOTFOUND);
 }
 
 HRESULT CAccessibleNode::get_accDescription(VARIANT child, BSTR* out) {
-    Target target;
-    AccessibleFacts facts;
-    const HRESULT result = Resolve(child, target, facts);
-    if (FAILED(result)) return out ? (*out = nullptr, result) : E_POINTER;
-    return Text(facts.description[0] ? facts.description : nullptr, out);
+    return TextProperty(child, out, [](const AccessibleFacts& f) { return f.description[0] ? f.description : nullptr; });
 }
 
 HRESULT CAccessibleNode::get_accRole(VARIANT child, VARIANT* out) {
-    if (!out) return E_POINTER;
-    out->vt = VT_EMPTY;
-    Target target;
-    AccessibleFacts facts;
-    const HRESULT result = Resolve(child, target, facts);
-    if (FAILED(result)) return result;
-    SetLong(out, facts.role);
-    return S_OK;
+    return LongProperty(child, out, [](const AccessibleFacts& f) { return LONG(f.role); });
 }
 
 HRESULT CAccessibleNode::get_accState(VARIANT child, VARIANT* out) {
-    if (!out) return E_POINTER;
-    out->vt = VT_EMPTY;
-    Target target;
-    AccessibleFacts facts;
-    const HRESULT result = Resolve(child, target, facts);
-    if (FAILED(result)) return result;
-    SetLong(out, LONG(facts.state));
-    return S_OK;
+    return LongProperty(child, out, [](const AccessibleFacts& f) { return LONG(f.state); });
 }
 
 HRESULT CAccessibleNode::get_accHelp(VARIANT, BSTR* out) { return Text(nullptr, out); }
@@ -427,11 +429,7 @@ HRESULT CAccessibleNode::get_accSelection(VARIANT* out) {
 }
 
 HRESULT CAccessibleNode::get_accDefaultAction(VARIANT child, BSTR* out) {
-    Target target;
-    AccessibleFacts facts;
-    const HRESULT result = Resolve(child, target, facts);
-    if (FAILED(result)) return out ? (*out = nullptr, result) : E_POINTER;
-    return Text(facts.action, out);
+    return TextProperty(child, out, [](const AccessibleFacts& f) { return f.action; });
 }
 
 HRESULT CAccessibleNode::accSelect(LONG flags, VARIANT child) {

@@ -257,18 +257,3 @@ TEST(SliderKeys, StepsOfAHundredthHeldToTheRange) {
         }
     }
 }
-
-TEST(SliderKeys, AKeyMovesTheBoundValueAndReportsIt) {
-    float bound = 0.5f;
-    CSlider* slider = CreateSlider(&bound);
-    static std::vector<int32_t> heard;
-    slider->SetCallback([](uint32_t, const char*, int32_t value) { heard.push_back(value); }, 0);
-    EXPECT_EQ(1, slider->OnKeyDown(KeyRight, 0));
-    EXPECT_EQ(0.51f, bound);
-    EXPECT_EQ(std::vector<int32_t>{1}, heard);
-    EXPECT_EQ(0, slider->OnKeyDown(KeyTab, 0));
-    slider->Dragging = 1;   // a drag owns the value
-    EXPECT_EQ(0, slider->OnKeyDown(KeyLeft, 0));
-    EXPECT_EQ(0.51f, bound);
-    slider->Destroy(1);
-}
