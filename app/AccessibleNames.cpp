@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "../rtl/Str.h"
-#include "Envelope.h"
+#include "../sound/Envelope.h"
 #include "InfoPanel.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "../controls/CtlLabel.h"
 #include "../controls/CtlSlider.h"
 #include "../rtl/Str.h"
-#include "Envelope.h"
-#include "SoundSet.h"
+#include "../sound/Envelope.h"
+#include "../sound/SoundSet.h"
 #include "WaveSave.h"
 
 wchar_t envelopeTexts[3][kEnvelopeTextUnits];

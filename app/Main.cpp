@@ -4,8 +4,8 @@
 #include "../panel/AccessibleObject.h"
 #include "../rtl/Str.h"
 #include "MainWindow.h"
-#include "SoundSet.h"
-#include "WaveImage.h"
+#include "../sound/SoundSet.h"
+#include "../sound/WaveImage.h"
 
 namespace {
 void ShutDown() {

@@ -4,9 +4,9 @@
 #include "../controls/CtlSplitter.h"
 #include "../panel/ColorScheme.h"
 #include "AccessibleNames.h"
-#include "Envelope.h"
+#include "../sound/Envelope.h"
 #include "InfoPanel.h"
-#include "SoundSet.h"
+#include "../sound/SoundSet.h"
 #include "WaveSave.h"
 
 CRefObject* mainPanel = nullptr;

@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include "../rtl/Str.h"
-#include "WaveImage.h"
+#include "../sound/Envelope.h"
 
 extern wchar_t saveFolder[kPathUnits];
 
@@ -19,8 +19,10 @@ extern HWND (*OwnerWindowHook)();
 // The owner of the save dialog and of error boxes (null without a window).
 HWND SaveOwnerWindow();
 
-// The message for a wave that holds no sound data (format: the cue index).
+// The messages for a wave that holds no sound data and for a cue whose wave
+// is not in the sound set (format: the cue index).
 extern const char kNoWaveData[];
+extern const char kWaveNotInSet[];
 
 // Stops the sound, builds the image and asks where to save it, proposing the
 // instrument's name with the cue (the raw wave) or with the loop and the

@@ -1,8 +1,13 @@
 #include "PanelTimer.h"
 
+#include <cstddef>
 #include <new>
 
+#include "../rtl/ProcessObject.h"
+
 namespace {
+
+TProcessObject<CTimerTable> timers;
 
 CTimerRecord* FindTimer(uint32_t id) {
     const CTimerKey key = {id};
@@ -20,6 +25,15 @@ void CALLBACK TimerProc(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 }  // namespace
+
+CTimerTable& timerTable = *timers;
+
+void StartTimerTable() {
+    timers.Construct(uint32_t(offsetof(CTimerRecord, hash)), uint32_t(offsetof(CTimerRecord, registration)),
+                     uint32_t(offsetof(CTimerRecord, bucket)));
+}
+
+void StopTimerTable() { timers.Destroy(); }
 
 uint32_t StartTimer(TimerTick tick, CControl* owner, uint32_t period) {
     void* memory = ThreadHeap->Alloc(sizeof(CTimerRecord), 0, PANEL_TIMER_TAG, __LINE__);

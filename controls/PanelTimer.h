@@ -43,6 +43,9 @@ struct CTimerRecord {
 
 typedef THashTable<CTimerRecord, CTimerKey> CTimerTable;
 
-// A process-wide object (app/ExeStatics.cpp); at exit, records still
-// registered are detached only.
+// A process-wide object of the timer unit, built by StartTimerTable and taken
+// down by StopTimerTable (steps of a program's start-up); records still
+// registered then are detached only.
 extern CTimerTable& timerTable;
+void StartTimerTable();
+void StopTimerTable();

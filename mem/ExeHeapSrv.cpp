@@ -5,6 +5,7 @@
 #include <malloc.h>
 #include <new>
 
+#include "../rtl/ProcessObject.h"
 #include "ExeMem.h"
 
 thread_local IHeap* ThreadHeap = nullptr;
@@ -165,4 +166,18 @@ uint32_t CHeapCliDebug::LiveBlocks() {
     for (HeapBlockHeader* block = newest; block; block = block->next) ++n;
     LeaveCriticalSection(&lock);
     return n;
+}
+
+namespace {
+TProcessObject<CHeapCliDebug> heapClient;
+CHeapCliDebug* installedHeapClient = nullptr;
+}  // namespace
+
+CHeapCliDebug* ProcessHeapClient() { return installedHeapClient; }
+
+void StartHeapClient() {
+    heapClient.Construct();
+    installedHeapClient = &*heapClient;
+    ThreadHeap = installedHeapClient;
+    std::atexit(ReportLeaks);
 }

@@ -81,9 +81,13 @@ private:
     HeapBlockHeader* oldest;
 };
 
-// The process's heap client, installed in ThreadHeap before any other
-// process-wide object is constructed (app/ExeStatics.cpp).
+// The process's heap client, installed in ThreadHeap by StartHeapClient
+// before any other process-wide object is constructed.
 CHeapCliDebug* ProcessHeapClient();
+// Constructs the heap client, installs it in ThreadHeap and registers
+// ReportLeaks (which destroys it) with atexit, so that the leak report runs
+// after every later teardown. The first step of every program's start-up.
+void StartHeapClient();
 
 // Pattern byte for a fresh user area at address u: bits 4 to 11 of the address.
 inline uint8_t HeapFillByte(const void* user) {

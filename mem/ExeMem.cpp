@@ -11,6 +11,8 @@ const wchar_t* const logFilePatterns[kLogChannels] = {
     L"Debug%02u%02u%02u.log", L"Info%02u%02u%02u.log", L"Error%02u%02u%02u.log"};
 
 uint32_t windows9x = 0;
+
+void ProbeWindowsVersion() { windows9x = (GetVersion() & 0x80000000u) ? 1 : 0; }
 volatile uint32_t skipLeakReport = 0;
 
 namespace {

@@ -35,6 +35,8 @@ void LogMessageW(uint32_t channel, const wchar_t* format, ...);
 
 // Set before main on the Windows 95/98/Me family (top bit of the version word).
 extern uint32_t windows9x;
+// Sets windows9x from the version word (a start-up step).
+void ProbeWindowsVersion();
 
 // The running program's file path in `out` (kPathUnits units); 0 on failure.
 uint32_t GetModulePath(wchar_t* out);

@@ -2,7 +2,22 @@
 
 #include <cstring>
 
+#include "../rtl/ProcessObject.h"
 #include "../rtl/Str.h"
+
+namespace {
+struct WindowTables {
+    TArray<CWindowEntry> windows{32};
+    TArray<int32_t> freeSlots{64};
+};
+TProcessObject<WindowTables> windowTables;
+}  // namespace
+
+TArray<CWindowEntry>& windowTable = (*windowTables).windows;
+TArray<int32_t>& freeWindowSlots = (*windowTables).freeSlots;
+
+void StartWindowTables() { windowTables.Construct(); }
+void StopWindowTables() { windowTables.Destroy(); }
 
 CWindowEntry* WindowEntry(int32_t slot) {
     if (slot < 0 || uint32_t(slot) >= windowTable.count) return nullptr;

@@ -87,9 +87,12 @@ struct CWindowEntry {
     HWND handle;
 };
 
-// Process-wide objects (app/ExeStatics.cpp).
+// Process-wide objects of the framework, built by StartWindowTables and
+// taken down by StopWindowTables (steps of a program's start-up).
 extern TArray<CWindowEntry>& windowTable;
 extern TArray<int32_t>& freeWindowSlots;
+void StartWindowTables();
+void StopWindowTables();
 
 // The window's handle: null without a slot or after WM_DESTROY.
 HWND GetWindowHandle(const CWindow* window);

@@ -1,4 +1,4 @@
-# Sources of the panel framework, added to orven_core.
+# Sources of the panel framework, the library orven_framework.
 set(ORVEN_PANEL_SOURCES
   panel/HashTable.cpp
   panel/ColorScheme.cpp

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/AccessibleNames.h"
-#include "app/Envelope.h"
+#include "sound/Envelope.h"
 #include "app/InfoPanel.h"
 #include "controls/CtlButton.h"
 #include "controls/CtlEdit.h"

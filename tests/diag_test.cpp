@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/SoundSet.h"
-#include "app/WaveImage.h"
+#include "sound/SoundSet.h"
+#include "sound/WaveImage.h"
 #include "controls/PanelTimer.h"
 #include "mem/ExeHeapSrv.h"
 #include "mem/ExeMem.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/SoundSet.h"
+#include "sound/SoundSet.h"
 
 Bytes U16(uint16_t v) { return Bytes{char(v & 0xFF), char(v >> 8)}; }
 Bytes U32(uint32_t v) { return Bytes{char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}; }

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Envelope.h"
+#include "sound/Envelope.h"
 #include "app/InfoPanel.h"
-#include "app/SoundSet.h"
-#include "app/WaveImage.h"
+#include "sound/SoundSet.h"
+#include "sound/WaveImage.h"
 #include "controls/CtlButton.h"
 #include "controls/CtlEdit.h"
 #include "controls/CtlLabel.h"

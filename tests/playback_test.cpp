@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Envelope.h"
-#include "app/SoundSet.h"
-#include "app/WaveImage.h"
+#include "sound/Envelope.h"
+#include "sound/SoundSet.h"
+#include "sound/WaveImage.h"
 #include "dls_builder.h"
 
 namespace {

@@ -1,12 +1,19 @@
 # The real program on the display (included by tests/CMakeLists.txt).
 
-# The program imports system libraries only, and the common dialogs not at
-# all: they are loaded with the first save dialog.
-add_test(NAME program_imports
-  COMMAND bash -c "imports=$(${CMAKE_OBJDUMP} -p \"$0\" | awk '/DLL Name:/ {print tolower($3)}' | sort | tr '\\n' ' ')
-    echo \"imports: $imports\"
-    [ \"$imports\" = 'gdi32.dll kernel32.dll msvcrt.dll user32.dll usp10.dll winmm.dll ws2_32.dll ' ]"
-  $<TARGET_FILE:OrvenDlsTool>)
+# A test that `target` imports exactly `expected` (lower case, sorted, each
+# followed by a space).
+function(orven_imports name target expected)
+  add_test(NAME ${name}
+    COMMAND bash -c "imports=$(${CMAKE_OBJDUMP} -p \"$0\" | awk '/DLL Name:/ {print tolower($3)}' | sort | tr '\\n' ' ')
+      echo \"imports: $imports\"
+      [ \"$imports\" = '${expected}' ]"
+    $<TARGET_FILE:${target}>)
+endfunction()
+# The program imports system libraries only, and the common dialogs and the
+# accessibility libraries not at all: they are loaded when first needed.
+orven_imports(program_imports OrvenDlsTool "gdi32.dll kernel32.dll msvcrt.dll user32.dll usp10.dll winmm.dll ws2_32.dll ")
+# dlsindex only reads a file: neither GDI32 nor Windows Sockets.
+orven_imports(dlsindex_imports dlsindex "kernel32.dll msvcrt.dll user32.dll ")
 add_test(NAME program_window
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_window.sh ${ORVEN_WINE}
           $<TARGET_FILE:OrvenDlsTool>)
@@ -17,7 +24,7 @@ set_tests_properties(program_window PROPERTIES TIMEOUT 120)
 # during a long sound (program_keyboard).
 add_executable(render_rows program/render_rows.cpp)
 target_compile_options(render_rows PRIVATE ${ORVEN_WARNINGS})
-target_link_libraries(render_rows PRIVATE ctl_list orven_sound)
+target_link_libraries(render_rows PRIVATE ctl_list orven_sound orven_statics)
 if(ORVEN_SOUNDSET_UNIX)
   foreach(run list keyboard)
     add_test(NAME program_${run}
@@ -30,7 +37,7 @@ endif()
 # A damaged sound set in the real program.
 add_executable(damaged_set program/damaged_set.cpp dls_builder.cpp)
 target_compile_options(damaged_set PRIVATE ${ORVEN_WARNINGS})
-target_link_libraries(damaged_set PRIVATE orven_sound)
+target_link_libraries(damaged_set PRIVATE orven_sound orven_statics)
 add_test(NAME program_damaged
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_damaged.sh ${ORVEN_WINE}
           $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:damaged_set>)

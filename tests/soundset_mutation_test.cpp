@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SoundSet.h"
+#include "sound/SoundSet.h"
 #include "dls_builder.h"
 #include "heap_checks.h"
 #include "mem/ExeMem.h"

@@ -4,7 +4,7 @@
 #include <cwctype>
 #include <utility>
 
-#include "app/SoundSet.h"
+#include "sound/SoundSet.h"
 #include "rtl/Str.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/SoundSet.h"
+#include "sound/SoundSet.h"
 #include "dls_builder.h"
 #include "mem/ExeMem.h"
 #include "soundset_reference.h"

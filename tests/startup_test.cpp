@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/ExeStatics.h"
+
 namespace {
 
 std::wstring ProgramPath() {
@@ -198,4 +200,23 @@ TEST(ProgramIcon, IsIconOneOfTheModule) {
     ASSERT_NE(nullptr, module);
     EXPECT_NE(nullptr, FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)));   // RT_GROUP_ICON
     FreeLibrary(module);
+}
+
+// The program's start-up builds the layers' objects in this order and takes
+// them down in reverse; the steps run in table order and stop the other way.
+TEST(ProcessSteps, TheProgramBuildsItsObjectsInOrder) {
+    const std::vector<std::string> order = {"heap client", "sound set and wave image", "Windows Sockets",
+                                            "Windows version and colour scheme", "window tables", "timer table"};
+    ASSERT_EQ(order.size(), kProgramStepCount);
+    for (uint32_t i = 0; i < kProgramStepCount; ++i) EXPECT_EQ(order[i], kProgramSteps[i].name) << i;
+    EXPECT_EQ(nullptr, kProgramSteps[0].stop);   // the leak report ends the heap client, last
+
+    static std::string heard;
+    const ProcessStep steps[] = {
+        {"a", [] { heard += "+a"; }, [] { heard += "-a"; }},
+        {"b", [] { heard += "+b"; }, nullptr},
+        {"c", [] { heard += "+c"; }, [] { heard += "-c"; }},
+    };
+    { CProcessSteps run(steps, 3); }
+    EXPECT_EQ("+a+b+c-c-a", heard);
 }

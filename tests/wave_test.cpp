@@ -9,9 +9,9 @@
 
 #include <windows.h>
 
-#include "app/Envelope.h"
-#include "app/SoundSet.h"
-#include "app/WaveImage.h"
+#include "sound/Envelope.h"
+#include "sound/SoundSet.h"
+#include "sound/WaveImage.h"
 #include "dls_builder.h"
 #include "mem/ExeHeapSrv.h"
 

@@ -13,9 +13,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Envelope.h"
-#include "app/SoundSet.h"
-#include "app/WaveImage.h"
+#include "sound/Envelope.h"
+#include "sound/SoundSet.h"
+#include "sound/WaveImage.h"
 #include "controls/CtlList.h"
 
 int main(int argc, char** argv) {

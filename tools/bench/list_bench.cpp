@@ -12,7 +12,7 @@
 
 #include "../../app/InfoPanel.h"
 #include "../../app/MainWindow.h"
-#include "../../app/SoundSet.h"
+#include "../../sound/SoundSet.h"
 #include "../../app/WaveSave.h"
 #include "../../controls/CtlList.h"
 #include "../../mem/ExeHeapSrv.h"

@@ -10,9 +10,9 @@
 
 #include "../../mem/ExeHeapSrv.h"
 
-#include "../../app/Envelope.h"
-#include "../../app/SoundSet.h"
-#include "../../app/WaveImage.h"
+#include "../../sound/Envelope.h"
+#include "../../sound/SoundSet.h"
+#include "../../sound/WaveImage.h"
 #include "timing.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdio>
 
 #include "../../app/MainWindow.h"
-#include "../../app/SoundSet.h"
-#include "../../app/WaveImage.h"
+#include "../../sound/SoundSet.h"
+#include "../../sound/WaveImage.h"
 #include "../../mem/ExeHeapSrv.h"
 #include "timing.h"
 

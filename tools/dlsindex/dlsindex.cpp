@@ -3,9 +3,21 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include "../../app/SoundSet.h"
+#include "../../mem/ExeHeapSrv.h"
+#include "../../mem/ExeMem.h"
+#include "../../rtl/ProcessObject.h"
+#include "../../sound/SoundObjects.h"
+#include "../../sound/SoundSet.h"
 
 namespace {
+
+// The tool's composition root: only what the base and the sound layer need.
+const ProcessStep kSteps[] = {
+    {"heap client", StartHeapClient, nullptr},
+    {"sound set and wave image", StartSoundObjects, StopSoundObjects},
+    {"Windows version", ProbeWindowsVersion, nullptr},
+};
+CProcessSteps processObjects(kSteps, sizeof kSteps / sizeof kSteps[0]);
 
 void PrintName(const char* name) {
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Envelope.h"
 #include "SoundSet.h"
 
 bool WriteWaveImageFile(const wchar_t* path) {
@@ -17,8 +16,10 @@ bool WriteWaveImageFile(const wchar_t* path) {
     if (!file) return false;
     const size_t written = WaveImage.count ? std::fwrite(WaveImage.items, 1, WaveImage.count, file) : 0;
     const bool closed = std::fclose(file) == 0;
-    return written == WaveImage.count && closed;
+    return FileWritten(written, WaveImage.count, closed);
 }
+
+bool FileWritten(size_t written, size_t wanted, bool closed) { return written == wanted && closed; }
 
 void ReserveWaveImage() {
     // Zero-filled storage: its pages are touched only as images fill them.
@@ -62,18 +63,6 @@ bool BuildRawImage(uint32_t cue) {
     AppendWaveBytes("WAVE", 4);
     AppendWaveBytes(list + kListData, listSize - kCodeSize);
     return true;
-}
-
-bool BuildWaveImage(WaveKind kind, uint32_t cue, uint32_t& loopStart, uint32_t& loopLength) {
-    loopStart = loopLength = 0;
-    if (kind == WaveKind::Raw) return BuildRawImage(cue);
-    return RenderEnvelopeImage(cue, &loopStart, &loopLength);
-}
-
-void PlayWave(WaveKind kind, uint32_t cue) {
-    StopSound();
-    uint32_t loopStart, loopLength;
-    if (BuildWaveImage(kind, cue, loopStart, loopLength)) PlayWaveImage();
 }
 
 const char* FileNameOf(const char* name) {

@@ -1,7 +1,10 @@
-// The attack-sustain-release envelope and the rendering of a wave through it.
+// The attack-sustain-release envelope, the rendering of a wave through it,
+// and the one path that builds or plays either image of a wave.
 #pragma once
 
 #include <cstdint>
+
+#include "WaveImage.h"
 
 const uint32_t kEnvelopeRate = 22050;
 // Lengths of (sustain + release) x rate from this many samples on (about 95 s)
@@ -39,3 +42,15 @@ inline uint64_t EnvelopeSourceIndex(uint64_t i, uint64_t loopStart, uint64_t loo
 // False, with an empty image, when the wave does not lie inside the sound set,
 // holds no data or the length is refused.
 bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStart = nullptr, uint32_t* loopLength = nullptr);
+
+// The two images of a wave: as stored, and through the envelope.
+enum class WaveKind { Raw, Envelope };
+
+// Builds the image of cue k (the enveloped one reports its loop, else 0 and
+// 0); false, with an empty image, as BuildRawImage and RenderEnvelopeImage.
+bool BuildWaveImage(WaveKind kind, uint32_t cue, uint32_t& loopStart, uint32_t& loopLength);
+
+// Stops the sound playing, then builds the image and plays it.
+void PlayWave(WaveKind kind, uint32_t cue);
+inline void PlayRaw(uint32_t cue) { PlayWave(WaveKind::Raw, cue); }
+inline void PlayEnvelope(uint32_t cue) { PlayWave(WaveKind::Envelope, cue); }

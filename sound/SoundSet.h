@@ -31,13 +31,16 @@ struct InstrumentEntry {
     RegionColumn sampleInfos() const { return RegionColumn{regions + 2 * size_t(regionCount), regionCount}; }
 };
 
-// Defined with the other process-wide objects (app/ExeStatics.cpp).
+// Process-wide objects of the sound layer (SoundObjects.h).
 extern TArray<uint8_t>& SoundSetImage;
 extern TArray<InstrumentEntry>& instruments;
 // The region columns of every instrument, in instrument order: each
 // instrument's headers, then its links, then its sample infos.
 extern TArray<const uint8_t*>& regionTable;
 extern TArray<wchar_t*>& instrumentNames;
+// An instrument's name in instrumentNames, terminator included: longer names
+// are cut to whole characters that fit.
+const uint32_t kInstrumentNameUnits = 260;
 extern const uint8_t* wavePool;
 extern const uint8_t* poolCues;
 extern uint32_t poolCueCount;   // cues of the pool table that lie inside the image

@@ -372,10 +372,10 @@ private:
                std::iswspace(static_cast<wint_t>(static_cast<wchar_t>(static_cast<signed char>(name[length - 1]))))) {
             name[--length] = 0;
         }
-        wchar_t converted[260];
+        wchar_t converted[kInstrumentNameUnits];
         const char* in = name;
         wchar_t* out = converted;
-        while (*in && (converted + 260) - out >= 2) Utf8DecodeUnit(in, out);
+        while (*in && (converted + kInstrumentNameUnits) - out >= 2) Utf8DecodeUnit(in, out);
         *out = 0;
         const uint32_t units = uint32_t(out - converted) + 1;
         wchar_t* copy = static_cast<wchar_t*>(ThreadHeap->Alloc(units * sizeof(wchar_t), 0, SOUNDSET_TAG, __LINE__));

@@ -5,7 +5,6 @@
 
 #include "../rtl/Str.h"
 #include "SoundSet.h"
-#include "WaveImage.h"
 
 float envelopeParams[3] = {0.0f, 0.5f, 0.25f};
 const wchar_t* const envelopeParamNames[3] = {L"Attack", L"Sustain", L"Release"};
@@ -43,7 +42,8 @@ const char* EnvelopeSaveRefusal() {
     if (std::isnan(x)) return "The envelope gives no sound: Sustain + Release is not a number.";
     if (x <= 0) return "The envelope gives no sound: Sustain + Release must be above 0 seconds.";
     if (x >= kEnvelopeSampleLimit)
-        return "The envelope is too long to render: Sustain + Release must stay under 95 seconds.";
+        return "The envelope is too long to render: Sustain + Release must give fewer than 2,097,152 samples "
+               "(about 95.1 seconds).";
     return nullptr;
 }
 
@@ -107,4 +107,16 @@ bool RenderEnvelopeImage(uint32_t cue, uint32_t* loopStartOut, uint32_t* loopLen
                                            uint8_t(riffSize >> 24)};
     std::memcpy(WaveImage.items + kCodeSize, size, kChunkSizeField);
     return true;
+}
+
+bool BuildWaveImage(WaveKind kind, uint32_t cue, uint32_t& loopStart, uint32_t& loopLength) {
+    loopStart = loopLength = 0;
+    if (kind == WaveKind::Raw) return BuildRawImage(cue);
+    return RenderEnvelopeImage(cue, &loopStart, &loopLength);
+}
+
+void PlayWave(WaveKind kind, uint32_t cue) {
+    StopSound();
+    uint32_t loopStart, loopLength;
+    if (BuildWaveImage(kind, cue, loopStart, loopLength)) PlayWaveImage();
 }

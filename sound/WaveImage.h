@@ -1,6 +1,8 @@
-// The RIFF/WAVE image that is played or saved, and the player calls.
+// The RIFF/WAVE image that is played or saved, the raw wave's image, the
+// player calls and the file writer. The envelope's rendering builds on it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "../rtl/Array.h"
@@ -10,7 +12,7 @@ const uint32_t kWaveImageReserve = 2822400;
 const uint32_t kPlayFlags = 0x0005;   // SND_MEMORY | SND_ASYNC
 const uint32_t kStopFlags = 0x0045;   // SND_PURGE | SND_MEMORY | SND_ASYNC
 
-extern TArray<uint8_t>& WaveImage;   // a process-wide object (app/ExeStatics.cpp)
+extern TArray<uint8_t>& WaveImage;   // a process-wide object of the sound layer (SoundObjects.h)
 
 // Sets the count to the reserve so that the storage exists before any build.
 void ReserveWaveImage();
@@ -29,22 +31,12 @@ void PlayWaveImage();
 // whole 'data' chunk.
 bool BuildRawImage(uint32_t cue);
 
-// The two images of a wave: as stored, and through the envelope.
-enum class WaveKind { Raw, Envelope };
-
-// Builds the image of cue k (the enveloped one reports its loop, else 0 and
-// 0); false, with an empty image, as BuildRawImage and RenderEnvelopeImage.
-bool BuildWaveImage(WaveKind kind, uint32_t cue, uint32_t& loopStart, uint32_t& loopLength);
-
-// Stops the sound playing, then builds the image and plays it.
-void PlayWave(WaveKind kind, uint32_t cue);
-inline void PlayRaw(uint32_t cue) { PlayWave(WaveKind::Raw, cue); }
-inline void PlayEnvelope(uint32_t cue) { PlayWave(WaveKind::Envelope, cue); }
-
 // Writes WaveImage whole to the file at `path` (UTF-16, any characters),
 // replacing it: false when it cannot be created, or when the write or the
 // close fails (a full disk).
 bool WriteWaveImageFile(const wchar_t* path);
+// The verdict on a written file: every byte written and the close succeeded.
+bool FileWritten(size_t written, size_t wanted, bool closed);
 
 // A name as a file name Windows accepts: the characters it forbids (\ / : * ?
 // " < > | and control characters) become '_'; cut to fit 256 bytes. Valid
