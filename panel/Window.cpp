@@ -186,7 +186,13 @@ void CWindow::OnResize(SIZE) {
 }
 
 void CWindow::PaintWindow() {
-    if (!painter) return;
+    if (!painter) {
+        // Nothing to draw with yet: the default procedure validates the
+        // window, so nothing is pending there; the dirty area waits for the
+        // next request.
+        posted = RECT{0, 0, 0, 0};
+        return;
+    }
     HWND handle = GetWindowHandle(this);
     // An area whose request still waits for the end of a message (a paint
     // inside a modal loop) joins this paint.

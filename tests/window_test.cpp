@@ -197,6 +197,24 @@ TEST_F(PanelWindow, NoRepaintIsLost) {
     EXPECT_EQ(0xFFFF00u, seenInside);
 }
 
+// A paint that comes while the window has no painter (before it is made)
+// leaves nothing pending: what is invalidated afterwards is painted.
+TEST_F(PanelWindow, APaintWithoutAPainterLosesNoLaterRepaint) {
+    Probe* probe = MakeProbe("probe");
+    ASSERT_TRUE(AddControl(nullptr, probe, panel, "probe"));
+    SetControlAnchors("probe", panel, 20, 20, 40, 40);
+    UpdateWindow(handle);
+    CPainter* painter = panel->painter;
+    panel->painter = nullptr;
+    probe->Invalidate();
+    UpdateWindow(handle);   // validated by the default procedure, unpainted
+    panel->painter = painter;
+    probe->colour = 0x0000FF;
+    probe->Invalidate();
+    UpdateWindow(handle);
+    EXPECT_EQ(0x0000FFu, ClientPixel(handle, 25, 25));
+}
+
 TEST_F(PanelWindow, NotificationsOfOneClickComeAfterItInOrder) {
     Probe* a = MakeProbe("a");
     Probe* b = MakeProbe("b");
