@@ -5,14 +5,15 @@
 #include <cstring>
 #include <cwchar>
 
-#include "Envelope.h"
-#include "SoundSet.h"
+#include "../sound/Envelope.h"
+#include "../sound/SoundSet.h"
 
 wchar_t saveFolder[kPathUnits];
 void (*RebuildInfoPanelHook)() = nullptr;
 HWND (*OwnerWindowHook)() = nullptr;
 
 const char kNoWaveData[] = "The wave of cue %u holds no sound data to save.";
+const char kWaveNotInSet[] = "The wave of cue %u is not in the sound set.";
 
 HWND SaveOwnerWindow() { return OwnerWindowHook ? OwnerWindowHook() : nullptr; }
 
@@ -55,7 +56,8 @@ void SaveWave(WaveKind kind, uint32_t cue) {
         }
     uint32_t loopStart, loopLength;
     if (!BuildWaveImage(kind, cue, loopStart, loopLength)) {
-        ShowError(SaveOwnerWindow(), "Error", kNoWaveData, cue);
+        uint32_t listSize;
+        ShowError(SaveOwnerWindow(), "Error", CueWaveList(cue, listSize) ? kNoWaveData : kWaveNotInSet, cue);
         return;
     }
     const char* name = SelectedInstrumentFileName();

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Envelope.h"
-#include "app/SoundSet.h"
+#include "sound/Envelope.h"
+#include "sound/SoundSet.h"
 #include "app/WaveSave.h"
 #include "dls_builder.h"
 
@@ -213,8 +213,11 @@ TEST_F(Save, EnvelopesWithoutSoundAreRefused) {
         const wchar_t* why;
     } rows[] = {
         {-1.0f, 0.3f, L"The envelope gives no sound: Sustain + Release must be above 0 seconds."},
+        {0.0f, 0.0f, L"The envelope gives no sound: Sustain + Release must be above 0 seconds."},
+        {0.5f, -0.5f, L"The envelope gives no sound: Sustain + Release must be above 0 seconds."},
         {nan, 0.25f, L"The envelope gives no sound: Sustain + Release is not a number."},
-        {1e9f, 0.25f, L"The envelope is too long to render: Sustain + Release must stay under 95 seconds."},
+        {1e9f, 0.25f, L"The envelope is too long to render: Sustain + Release must give fewer than 2,097,152 "
+                      L"samples (about 95.1 seconds)."},
     };
     for (const auto& row : rows) {
         envelopeParams[1] = row.sustain;
@@ -240,6 +243,25 @@ TEST_F(Save, EnvelopesWithoutSoundAreRefused) {
     EXPECT_STREQ("inf", EnvelopeCountText(odd[2], 2));
     EXPECT_STREQ("nan", EnvelopeCountText(nan, 1));
     for (int p = 0; p < 3; ++p) envelopeParams[p] = usual[p];
+}
+
+// A cue whose wave is not in the sound set is refused as such, before any dialog.
+TEST_F(Save, ACueOutsideTheSetIsRefusedAsSuch) {
+    std::wstring message;
+    Driver driver({ErrorBox(&message)});
+    SaveRaw(7);
+    ASSERT_EQ(1u, driver.Finish());
+    EXPECT_EQ(L"The wave of cue 7 is not in the sound set.", message);
+    EXPECT_EQ(0, rebuilds);
+}
+
+// A save succeeds only when every byte was written and the close succeeded:
+// either failing alone fails it.
+TEST(FileWritten, BothTheWriteAndTheCloseMustSucceed) {
+    EXPECT_TRUE(FileWritten(44, 44, true));
+    EXPECT_FALSE(FileWritten(40, 44, true));
+    EXPECT_FALSE(FileWritten(44, 44, false));
+    EXPECT_FALSE(FileWritten(0, 44, false));
 }
 
 TEST_F(Save, FilesThatCannotBeWrittenAreReported) {
