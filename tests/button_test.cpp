@@ -232,6 +232,19 @@ TEST_F(ButtonWindow, SpacePressesOnDownAndClicksOnUp) {
     EXPECT_TRUE(notes.size() == 3 && !CaptureControl());
 }
 
+// Alt+Enter (which comes as the window menu's key) presses nothing; Ctrl+Enter
+// is Enter.
+TEST_F(ButtonWindow, AltEnterPressesNothingCtrlEnterClicks) {
+    SetFocusControl(button);
+    Send(WM_SYSCOMMAND, SC_KEYMENU, 13, 0);
+    EXPECT_FALSE(button->Pressed);
+    EXPECT_EQ(1, button->OnKeyDown(KeyEnter, kKeyCtrl));
+    EXPECT_TRUE(button->Pressed);
+    button->OnKeyUp(KeyEnter, kKeyCtrl);
+    panel->DeliverNotifications();
+    EXPECT_EQ(std::vector<std::string>{"3 play 1"}, notes);
+}
+
 TEST_F(ButtonWindow, LosingTheFocusMidPressEndsItWithoutAClick) {
     DeleteControls(panel);   // without a caption the face shows alone
     button = Place(CreateButton(L""), "blank", 10, 10, 110, 40, RecordNoteWithData, 3);

@@ -157,6 +157,8 @@ TEST(ListGeometry, RowsKeysAndScrolling) {
     EXPECT_EQ(12 * 11 - 96, ListScrollIntoView(10, 0, 100));
     EXPECT_EQ(24, ListScrollIntoView(2, 60, 100));
     EXPECT_EQ(12 * 9 - 96, ListScrollIntoView(8, 5, 100));   // cut off at the bottom
+    // The wheel turned far down stops with the last row whole at the bottom.
+    EXPECT_EQ(12 * 40 - (100 - 2 * kListInset), ListWheelScroll(0, -120 * 100, 100, 40));
 }
 
 TEST_F(ListTest, SortsUpperAndLowerCaseTogetherAndFindsTheBoundItem) {

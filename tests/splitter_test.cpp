@@ -161,6 +161,18 @@ TEST(Splitter, DragStopsFourFromTheEdgesAndPairsTheFeedback) {
     }
 }
 
+// The capture taken away right after a press on the bar's edge outside the
+// range the bar may take: it settles inside the range, as a release would.
+TEST(Splitter, ACaptureLostRightAfterAPressSettlesInsideTheRange) {
+    Tree t(kSplitterVertical, 2, 400, 300);   // the bar from -2 to 6
+    t.root.OnMouseDown(kMouseLeft, 0, POINT{0, 20});
+    ASSERT_EQ(1, t.splitter->Dragging);
+    ForgetCapture();
+    t.splitter->OnCaptureLost();
+    EXPECT_EQ(4, t.splitter->Position);
+    EXPECT_EQ(0, t.splitter->Dragging);
+}
+
 TEST(Splitter, FixedOrOffTheBarThePanesGetThePress) {
     Tree t(5, 128, 584, 400);
     EXPECT_EQ("0,0 124x400", Box(*t.first));
