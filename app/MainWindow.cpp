@@ -2,11 +2,12 @@
 
 #include "../controls/CtlList.h"
 #include "../controls/CtlSplitter.h"
+#include "../panel/AccessibleObject.h"
 #include "../panel/ColorScheme.h"
-#include "AccessibleNames.h"
 #include "../sound/Envelope.h"
-#include "InfoPanel.h"
 #include "../sound/SoundSet.h"
+#include "AccessibleNames.h"
+#include "InfoPanel.h"
 #include "WaveSave.h"
 
 CRefObject* mainPanel = nullptr;
@@ -67,6 +68,14 @@ void RunMainWindow() {
     ComposeMainWindow();
     while (PumpMessages()) {
     }
+}
+
+void ShutDownMainWindow() {
+    StopSound();
+    FreeInstrumentNames();
+    ReleaseMainWindow();
+    // A screen reader may still hold objects: they are cut off before the leak report.
+    ShutDownAccessibility();
 }
 
 void ReleaseMainWindow() {

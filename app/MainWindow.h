@@ -12,6 +12,10 @@ extern CRefObject* infoPanel;   // the "info" panel, held likewise
 void RunMainWindow();
 // Releases the main window's references.
 void ReleaseMainWindow();
+// After the message loop: stops the sound first (the player reads WaveImage
+// until then), frees the instrument names, releases the main window and cuts
+// a screen reader's objects off.
+void ShutDownMainWindow();
 
 // Builds the main window's tree (everything before the message loop).
 void ComposeMainWindow();

@@ -45,11 +45,13 @@ void AppendWaveU32(uint32_t value) {
     AppendWaveBytes(bytes, 4);
 }
 
-void StopSound() { PlaySoundA(nullptr, nullptr, kStopFlags); }
+SoundPlayer soundPlayer = PlaySoundA;
+
+void StopSound() { soundPlayer(nullptr, nullptr, kStopFlags); }
 
 void PlayWaveImage() {
     if (WaveImage.count == 0) return;
-    PlaySoundA(reinterpret_cast<LPCSTR>(WaveImage.items), nullptr, kPlayFlags);
+    soundPlayer(reinterpret_cast<LPCSTR>(WaveImage.items), nullptr, kPlayFlags);
 }
 
 bool BuildRawImage(uint32_t cue) {

@@ -22,6 +22,12 @@ void ClearWaveImage();
 void AppendWaveBytes(const void* bytes, uint32_t size);
 void AppendWaveU32(uint32_t value);
 
+// The one place sound reaches the player: PlaySoundA(image, null,
+// kPlayFlags) plays, PlaySoundA(null, null, kStopFlags) stops. A test may
+// put a recorder in its place to see what is handed over, and when.
+typedef BOOL(WINAPI* SoundPlayer)(LPCSTR sound, HMODULE module, DWORD flags);
+extern SoundPlayer soundPlayer;
+
 void StopSound();
 // Plays WaveImage asynchronously from memory; an empty image plays nothing.
 void PlayWaveImage();

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "app/AccessibleNames.h"
-#include "sound/Envelope.h"
 #include "app/InfoPanel.h"
 #include "controls/CtlButton.h"
 #include "controls/CtlEdit.h"
@@ -20,6 +19,7 @@
 #include "heap_checks.h"
 #include "panel/Accessible.h"
 #include "rtl/Str.h"
+#include "sound/Envelope.h"
 
 namespace {
 

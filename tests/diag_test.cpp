@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "sound/SoundSet.h"
-#include "sound/WaveImage.h"
 #include "controls/PanelTimer.h"
 #include "mem/ExeHeapSrv.h"
 #include "mem/ExeMem.h"
 #include "panel/ColorScheme.h"
 #include "panel/Window.h"
 #include "rtl/Str.h"
+#include "sound/SoundSet.h"
+#include "sound/WaveImage.h"
 
 namespace {
 

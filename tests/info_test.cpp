@@ -6,10 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "sound/Envelope.h"
 #include "app/InfoPanel.h"
-#include "sound/SoundSet.h"
-#include "sound/WaveImage.h"
 #include "controls/CtlButton.h"
 #include "controls/CtlEdit.h"
 #include "controls/CtlLabel.h"
@@ -17,9 +14,12 @@
 #include "dls_builder.h"
 #include "heap_checks.h"
 #include "panel/ColorScheme.h"
-#include "rtl/Str.h"
 #include "panel_window.h"
 #include "pixels.h"
+#include "rtl/Str.h"
+#include "sound/Envelope.h"
+#include "sound/SoundSet.h"
+#include "sound/WaveImage.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <cstdio>
 #include <string>
 
+#include "dls_builder.h"
 #include "sound/Envelope.h"
 #include "sound/SoundSet.h"
 #include "sound/WaveImage.h"
-#include "dls_builder.h"
 
 namespace {
 

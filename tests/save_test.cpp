@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "sound/Envelope.h"
-#include "sound/SoundSet.h"
 #include "app/WaveSave.h"
 #include "dls_builder.h"
+#include "sound/Envelope.h"
+#include "sound/SoundSet.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "sound/SoundSet.h"
 #include "dls_builder.h"
 #include "heap_checks.h"
 #include "mem/ExeMem.h"
+#include "sound/SoundSet.h"
 #include "soundset_reference.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cwctype>
 #include <utility>
 
-#include "sound/SoundSet.h"
 #include "rtl/Str.h"
+#include "sound/SoundSet.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "sound/SoundSet.h"
 #include "dls_builder.h"
 #include "mem/ExeMem.h"
+#include "sound/SoundSet.h"
 #include "soundset_reference.h"
 
 namespace {

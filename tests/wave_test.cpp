@@ -9,11 +9,11 @@
 
 #include <windows.h>
 
+#include "dls_builder.h"
+#include "mem/ExeHeapSrv.h"
 #include "sound/Envelope.h"
 #include "sound/SoundSet.h"
 #include "sound/WaveImage.h"
-#include "dls_builder.h"
-#include "mem/ExeHeapSrv.h"
 
 namespace {
 

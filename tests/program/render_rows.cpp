@@ -13,10 +13,10 @@
 #include <cstring>
 #include <vector>
 
+#include "controls/CtlList.h"
 #include "sound/Envelope.h"
 #include "sound/SoundSet.h"
 #include "sound/WaveImage.h"
-#include "controls/CtlList.h"
 
 int main(int argc, char** argv) {
     if (argc < 3) return 2;

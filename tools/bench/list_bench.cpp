@@ -12,10 +12,10 @@
 
 #include "../../app/InfoPanel.h"
 #include "../../app/MainWindow.h"
-#include "../../sound/SoundSet.h"
 #include "../../app/WaveSave.h"
 #include "../../controls/CtlList.h"
 #include "../../mem/ExeHeapSrv.h"
+#include "../../sound/SoundSet.h"
 #include "timing.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <cstdio>
 
 #include "../../app/MainWindow.h"
+#include "../../mem/ExeHeapSrv.h"
 #include "../../sound/SoundSet.h"
 #include "../../sound/WaveImage.h"
-#include "../../mem/ExeHeapSrv.h"
 #include "timing.h"
 
 namespace {
