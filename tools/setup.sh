@@ -162,6 +162,16 @@ orven_fonts() {
     done
 }
 
+# Wine's crash dialog waits for a person: in a test run it is off, so that a
+# crash ends its test at once with Wine's backtrace in the log; ./run keeps it.
+orven_crash_dialog() {
+    local key='HKCU\Software\Wine\WineDbg' want=$1 have
+    have=$("$WINE" reg query "$key" /v ShowCrashDialog </dev/null 2>/dev/null | tr -d '\r' |
+        awk '$1 == "ShowCrashDialog" { print $3 }' || true)
+    [ "$have" = "0x$want" ] && return
+    "$WINE" reg add "$key" /v ShowCrashDialog /t REG_DWORD /d "$want" /f </dev/null >/dev/null 2>&1
+}
+
 orven_setup() {
     trap orven_cleanup EXIT
     orven_packages
