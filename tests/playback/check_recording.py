@@ -30,7 +30,8 @@ def main():
     else:
         # The first two are heard to their end, the third is cut short.
         for n, (seg, image) in enumerate(zip(segs, played)):
-            shape, short, extra = judge(rec, seg, image, f"sound {n}", problems)
+            following = segs[n + 1][0] if n + 1 < len(segs) else None
+            shape, short, extra = judge(rec, seg, image, f"sound {n}", problems, following)
             if n < 2 and short > END_SHORTFALL:
                 problems.append(f"sound {n} was not heard to its end: {short} samples missing")
             if n < 2 and extra > ACTIVE:

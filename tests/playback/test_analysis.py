@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the recording analysis on made-up recordings: one as the player
-leaves it passes; a silent one, swapped images, a cut image and a sound
-missing more than END_SHORTFALL at its end fail."""
+leaves it passes, and so does one with short dropouts inside its sounds and
+an end cut by the most END_SHORTFALL allows; a silent one, swapped images, a
+cut image and a sound missing more than END_SHORTFALL at its end fail."""
 import array
 import math
 import os
@@ -39,12 +40,22 @@ IMAGES = {
 }
 
 
-def check(images, rec, lose=1000):
+def dropouts(xs, every=3000, length=60):
+    """A copy of xs with `length` samples of silence every `every` samples."""
+    ys = array.array("h", xs)
+    for at in range(every // 2, len(ys) - length, every):
+        ys[at:at + length] = array.array("h", bytes(2 * length))
+    return ys
+
+
+def check(images, rec, lose=1000, drop=False):
     """Exit status of check_recording.py on a recording of `rec` images (the
-    first two losing `lose` samples at their end, the third stopped early)."""
+    first two losing `lose` samples at their end, the third stopped early;
+    with short dropouts in every sound when `drop`)."""
     raw = quiet(0.5)
     for n, xs in enumerate(rec):
-        raw += (xs[:len(xs) - lose] if n < 2 else xs[:RATE // 2]) + quiet(1.5)
+        heard = xs[:len(xs) - lose] if n < 2 else xs[:RATE // 2]
+        raw += (dropouts(heard) if drop else heard) + quiet(1.5)
     folder = tempfile.mkdtemp()
     try:
         for name, xs in images.items():
@@ -63,6 +74,7 @@ def main():
     swapped = dict(IMAGES, raw=IMAGES["envelope"], envelope=IMAGES["raw"])
     cut = dict(IMAGES, raw=IMAGES["raw"][:len(IMAGES["raw"]) - 2 * END_SHORTFALL])
     cases = [("as played", IMAGES, played, {}, 0),
+             ("dropouts and the longest cut end", IMAGES, played, {"drop": True, "lose": END_SHORTFALL - 200}, 0),
              ("silent", IMAGES, silent, {}, 1),
              ("swapped images", swapped, played, {}, 1),
              ("cut image", cut, played, {}, 1),
