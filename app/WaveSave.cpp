@@ -60,13 +60,15 @@ void SaveWave(WaveKind kind, uint32_t cue) {
         ShowError(SaveOwnerWindow(), "Error", CueWaveList(cue, listSize) ? kNoWaveData : kWaveNotInSet, cue);
         return;
     }
+    SaveWaveImage(ProposedSaveName(kind, cue, loopStart, loopLength));
+}
+
+const wchar_t* ProposedSaveName(WaveKind kind, uint32_t cue, uint32_t loopStart, uint32_t loopLength) {
     const char* name = SelectedInstrumentFileName();
-    if (kind == WaveKind::Raw)
-        SaveWaveImage(TempTextW(L"%s%S (%u).wav", saveFolder, name, cue));
-    else
-        SaveWaveImage(TempTextW(L"%s%S (%u-%u-%u_%S-%S-%S).wav", saveFolder, name, cue, loopStart, loopLength,
-                                EnvelopeCountText(envelopeParams[0], 0), EnvelopeCountText(envelopeParams[1], 1),
-                                EnvelopeCountText(envelopeParams[2], 2)));
+    if (kind == WaveKind::Raw) return TempTextW(L"%s%S (%u).wav", saveFolder, name, cue);
+    return TempTextW(L"%s%S (%u-%u-%u_%S-%S-%S).wav", saveFolder, name, cue, loopStart, loopLength,
+                     EnvelopeCountText(envelopeParams[0], 0), EnvelopeCountText(envelopeParams[1], 1),
+                     EnvelopeCountText(envelopeParams[2], 2));
 }
 
 const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner) {

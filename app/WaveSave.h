@@ -44,3 +44,7 @@ void SaveWaveImage(const wchar_t* proposed);
 
 // The selected instrument's name as a file name ("" when there is none).
 const char* SelectedInstrumentFileName();
+// The path a save proposes: the save folder, the selected instrument's file
+// name and the cue (the raw wave), or the cue, the loop and the envelope's
+// counts. A temporary text.
+const wchar_t* ProposedSaveName(WaveKind kind, uint32_t cue, uint32_t loopStart, uint32_t loopLength);
