@@ -100,8 +100,11 @@ int main(int argc, char** argv) {
         PlayWaveImage();
         floors.push_back(Now() - t);
     }
+    std::vector<double> ratios;
+    for (size_t i = 0; i < clicks.size(); ++i) ratios.push_back(floors[i] > 0 ? clicks[i] / floors[i] : 0);
     std::printf("click_to_play_median_ms %.4f\n", Median(clicks));
     std::printf("click_floor_stop_and_play_median_ms %.4f\n", Median(floors));
+    std::printf("click_pair_ratio_median %.3f\n", Median(ratios));
     StopSound();
     ReleaseMainWindow();
     FreeInstrumentNames();

@@ -1,9 +1,15 @@
 // soundset_bench FILE RUNS: median times of reading and indexing the sound set,
-// of only reading the file into memory, of reading two crafted 6 MB floods,
-// and of building wave images: raw, enveloped at the sliders' longest (2 s)
-// and at the longest accepted (95 s).
+// of only reading the file into memory, and of its floor (reading it and one
+// pass over every byte, which the header search must make); of reading two
+// crafted 6 MB floods, each beside its floor (the read and the pass, and an
+// index of as many entries allocated and touched); and of building wave
+// images: raw, enveloped at the sliders' longest (2 s) and at the longest
+// accepted (95 s).
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -27,6 +33,40 @@ bool ReadOnly(const char* path) {
     size_t got = std::fread(SoundSetImage.items, 1, size_t(size), file);
     std::fclose(file);
     return got == size_t(size);
+}
+
+// One pass over every byte: the bytes equal to the first of a code, counted
+// 16 at a time (what any search for a code must at least do).
+uint32_t PassOver(const uint8_t* data, size_t size) {
+    const __m128i first = _mm_set1_epi8('i');
+    uint32_t hits = 0;
+    size_t i = 0;
+    for (; i + 16 <= size; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        hits += uint32_t(__builtin_popcount(unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(block, first)))));
+    }
+    for (; i < size; ++i) hits += data[i] == 'i';
+    return hits;
+}
+
+volatile uint32_t sink = 0;
+
+// The floor of reading `path`: the read, one pass over the image, and an
+// index of `entries` entries of `entryBytes` bytes allocated from the same
+// heap and written once. Median milliseconds; negative when it fails.
+double FloorTime(const char* path, uint32_t entries, uint32_t entryBytes, int runs) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        ResetSoundSet();
+        const double t0 = Now();
+        if (!ReadOnly(path)) return -1;
+        sink = sink + PassOver(SoundSetImage.items, SoundSetImage.count);
+        void* index = entries ? ThreadHeap->Alloc(entries * entryBytes, 0, __FILE__, __LINE__) : nullptr;
+        if (index) std::memset(index, 0, size_t(entries) * entryBytes);
+        times.push_back(Now() - t0);
+        if (index) ThreadHeap->Free(index);
+    }
+    return Median(times);
 }
 
 std::string U32(uint32_t v) {
@@ -102,16 +142,23 @@ int main(int argc, char** argv) {
         index.push_back(t3 - t2);
     }
     std::printf("file_read_median_ms %.3f runs %d\n", Median(read), runs);
+    std::printf("read_and_pass_median_ms %.3f\n", FloorTime(argv[1], 0, 0, runs));
     std::printf("read_sound_set_median_ms %.3f runs %d instruments %u bytes %u\n", Median(index), runs,
                 instruments.count, SoundSetImage.count);
     // The crafted floods, written to the temporary folder.
     char folder[MAX_PATH];
     DWORD length = GetTempPathA(MAX_PATH, folder);
     if (length == 0 || length >= MAX_PATH) folder[0] = 0;
+    // Their floors' index: an entry and a name pointer per instrument, or
+    // the three region columns' pointers per region.
     const struct {
         const char* name;
         std::string bytes;
-    } floods[] = {{"header_flood", HeaderFlood()}, {"region_flood", RegionFlood()}};
+        uint32_t entries, entryBytes;
+    } floods[] = {
+        {"header_flood", HeaderFlood(), 105000, uint32_t(sizeof(InstrumentEntry) + sizeof(wchar_t*))},
+        {"region_flood", RegionFlood(), 157000, uint32_t(3 * sizeof(const uint8_t*))},
+    };
     for (const auto& flood : floods) {
         const std::string path = std::string(folder) + "orven_" + flood.name + ".dls";
         if (!WriteBytes(path, flood.bytes)) {
@@ -119,6 +166,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         const double ms = ReadTime(path.c_str(), runs);
+        const double floor = FloorTime(path.c_str(), flood.entries, flood.entryBytes, runs);
         std::remove(path.c_str());
         if (ms < 0) {
             std::fprintf(stderr, "soundset_bench: cannot index \"%s\"\n", path.c_str());
@@ -126,8 +174,10 @@ int main(int argc, char** argv) {
         }
         uint32_t regions = 0;
         for (uint32_t i = 0; i < instruments.count; ++i) regions += instruments[i].waveLinks().count;
-        std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u ratio %.2fx\n",
-                    flood.name, ms, instruments.count, regions, SoundSetImage.count, ms / Median(index));
+        std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u\n", flood.name, ms, instruments.count,
+                    regions, SoundSetImage.count);
+        std::printf("%s_floor_median_ms %.3f entries %u of %u bytes\n", flood.name, floor, flood.entries,
+                    flood.entryBytes);
     }
     ResetSoundSet();
     if (!ReadSoundSet(argv[1])) return 1;
