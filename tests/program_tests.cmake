@@ -14,6 +14,10 @@ endfunction()
 orven_imports(program_imports OrvenDlsTool "gdi32.dll kernel32.dll msvcrt.dll user32.dll usp10.dll winmm.dll ws2_32.dll ")
 # dlsindex only reads a file: neither GDI32 nor Windows Sockets.
 orven_imports(dlsindex_imports dlsindex "kernel32.dll msvcrt.dll user32.dll ")
+# Both programs' manifests and version resources, and the release archive.
+add_test(NAME program_resources
+  COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/program/check_resources.py ${PROJECT_VERSION}
+          $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:dlsindex> ${ORVEN_ARCHIVE})
 add_test(NAME program_window
   COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_window.sh ${ORVEN_WINE}
           $<TARGET_FILE:OrvenDlsTool>)

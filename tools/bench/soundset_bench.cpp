@@ -142,9 +142,9 @@ int main(int argc, char** argv) {
         index.push_back(t3 - t2);
     }
     std::printf("file_read_median_ms %.3f runs %d\n", Median(read), runs);
-    std::printf("read_and_pass_median_ms %.3f\n", FloorTime(argv[1], 0, 0, runs));
     std::printf("read_sound_set_median_ms %.3f runs %d instruments %u bytes %u\n", Median(index), runs,
                 instruments.count, SoundSetImage.count);
+    std::printf("read_and_pass_median_ms %.3f\n", FloorTime(argv[1], 0, 0, runs));
     // The crafted floods, written to the temporary folder.
     char folder[MAX_PATH];
     DWORD length = GetTempPathA(MAX_PATH, folder);
@@ -166,16 +166,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         const double ms = ReadTime(path.c_str(), runs);
+        uint32_t regions = 0;
+        for (uint32_t i = 0; i < instruments.count; ++i) regions += instruments[i].waveLinks().count;
+        const uint32_t read = instruments.count;
         const double floor = FloorTime(path.c_str(), flood.entries, flood.entryBytes, runs);
         std::remove(path.c_str());
-        if (ms < 0) {
+        if (ms < 0 || floor < 0) {
             std::fprintf(stderr, "soundset_bench: cannot index \"%s\"\n", path.c_str());
             return 1;
         }
-        uint32_t regions = 0;
-        for (uint32_t i = 0; i < instruments.count; ++i) regions += instruments[i].waveLinks().count;
-        std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u\n", flood.name, ms, instruments.count,
-                    regions, SoundSetImage.count);
+        std::printf("%s_median_ms %.3f instruments %u regions %u bytes %u\n", flood.name, ms, read, regions,
+                    SoundSetImage.count);
         std::printf("%s_floor_median_ms %.3f entries %u of %u bytes\n", flood.name, floor, flood.entries,
                     flood.entryBytes);
     }
