@@ -41,4 +41,9 @@ pulse_cleanup() {
     [ -n "${pulse_recorder:-}" ] && kill "$pulse_recorder" 2>/dev/null
     [ -n "${pulse_feeder:-}" ] && kill "$pulse_feeder" 2>/dev/null
     pulseaudio --kill 2>/dev/null || true
+    # The daemon leaves its runtime folder only once it has ended: the caller
+    # removes that folder next.
+    local i
+    for i in $(seq 50); do pulseaudio --check 2>/dev/null || break; sleep 0.1; done
+    return 0
 }
