@@ -62,7 +62,7 @@ bool SliderKeyValue(int32_t key, float value, float min, float max, float& moved
     default: return false;
     }
     const double low = min < max ? min : max, high = min < max ? max : min;
-    if (!(span != 0.0) || !std::isfinite(span)) {
+    if (span == 0.0 || !std::isfinite(span)) {
         moved = value;
         return true;
     }

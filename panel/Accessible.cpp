@@ -4,14 +4,6 @@ namespace {
 
 AccessibleAmend amendment = nullptr;
 
-// The control after `c` in a depth-first walk under `root` (root excluded).
-CControl* Walk(CControl* root, CControl* c) {
-    if (CControl* child = c->FirstChild()) return child;
-    for (; c && c != root; c = c->parent)
-        if (CControl* next = c->NextSibling()) return next;
-    return nullptr;
-}
-
 bool Contains(const CControl* c, POINT p) { return c->x <= p.x && p.x < c->x + c->width && c->y <= p.y && p.y < c->y + c->height; }
 
 }  // namespace
@@ -52,7 +44,7 @@ void DescribeControl(CControl* control, uint32_t child, AccessibleFacts& facts) 
 
 CControl* NextAccessible(CControl* root, CControl* from) {
     if (!root) return nullptr;
-    for (CControl* c = Walk(root, from ? from : root); c; c = Walk(root, c))
+    for (CControl* c = WalkForward(root, from ? from : root); c; c = WalkForward(root, c))
         if (c->AccessibleRole()) return c;
     return nullptr;
 }

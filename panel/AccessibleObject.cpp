@@ -628,7 +628,7 @@ void SyncAccessibleEvents(CWindow* window, HWND handle) {
     }
 }
 
-void NoteAccessibleWindowFocus(CWindow* window, bool) {
+void NoteAccessibleWindowFocus(CWindow* window) {
     if (CAccessibleNode* root = serving ? FindNode(window) : nullptr) root->announced = kNoneAnnounced;
 }
 
@@ -671,10 +671,4 @@ void ShutDownAccessibility() {
     serving = false;
     if (com.initialised) com.CoUninitialize();
     com.initialised = false;
-}
-
-uint32_t AccessibleObjectCount() {
-    uint32_t n = 0;
-    for (CAccessibleNode* p = nodes; p; p = p->next) ++n;
-    return n;
 }

@@ -40,8 +40,9 @@ const UINT kAccessibleTakeFocus = WM_APP + 0x2A2;
 bool AnswerGetObject(CWindow* window, WPARAM w, LPARAM l, LRESULT& answer);
 // After a message of `window` has been handled: the events for what changed.
 void SyncAccessibleEvents(CWindow* window, HWND handle);
-// The window gained or lost the keyboard focus: a gain is announced afresh.
-void NoteAccessibleWindowFocus(CWindow* window, bool gained);
+// The window gained or lost the keyboard focus: the next sync announces the
+// focus afresh (a loss leaves nothing announced, so a gain is heard).
+void NoteAccessibleWindowFocus(CWindow* window);
 // Runs a posted default action or focus request.
 void RunAccessibleAction(CWindow* window, UINT message, WPARAM w, LPARAM l);
 // From the control's destructor: its objects are disconnected.
@@ -49,5 +50,3 @@ void AccessibleControlGone(CControl* control);
 // At shutdown, after every window has gone: what is left is disconnected
 // and COM is uninitialised.
 void ShutDownAccessibility();
-// Objects alive now (for tests).
-uint32_t AccessibleObjectCount();

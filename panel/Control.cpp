@@ -276,16 +276,14 @@ int CControl::OnChar(int32_t key, uint32_t modifiers) {
     return 0;
 }
 
-namespace {
-
-// The control after `c` in a depth-first walk of the tree under `root`
-// (root itself excluded), or null past the last.
 CControl* WalkForward(CControl* root, CControl* c) {
     if (CControl* child = c->FirstChild()) return child;
     for (; c && c != root; c = c->parent)
         if (CControl* next = c->NextSibling()) return next;
     return nullptr;
 }
+
+namespace {
 
 // The control before `c` in the same walk, or null before the first.
 CControl* WalkBackward(CControl* root, CControl* c) {

@@ -206,6 +206,10 @@ CControl* CaptureControl();
 // first or last. `from` itself when it is the only one; null when none is.
 CControl* NextFocusable(CControl* root, CControl* from, bool backwards);
 
+// The control after `c` in a depth-first walk of the tree under `root`
+// (root itself excluded; from the root: its first child), or null past the last.
+CControl* WalkForward(CControl* root, CControl* c);
+
 // The window procedure's word on the keyboard focus (WM_SETFOCUS and
 // WM_KILLFOCUS), so that moving the framework focus within a window that has
 // it costs no call to the window system.

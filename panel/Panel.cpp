@@ -269,7 +269,7 @@ LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l) {
         break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        NoteAccessibleWindowFocus(win, m == WM_SETFOCUS);
+        NoteAccessibleWindowFocus(win);
         break;
     case WM_GETOBJECT: {
         LRESULT answer = 0;

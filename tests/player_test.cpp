@@ -37,7 +37,7 @@ BOOL WINAPI Recorder(LPCSTR sound, HMODULE, DWORD flags) {
         return TRUE;
     }
     const uint8_t* p = reinterpret_cast<const uint8_t*>(sound);
-    const uint32_t size = 8 + (p[4] | p[5] << 8 | p[6] << 16 | uint32_t(p[7]) << 24);
+    const uint32_t size = kChunkData + ReadU32(p + kCodeSize);
     handed.push_back({false, flags, std::string(sound, size)});
     return TRUE;
 }

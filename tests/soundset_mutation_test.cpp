@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "dls_builder.h"
+#include "guarded_image.h"
 #include "heap_checks.h"
 #include "mem/ExeMem.h"
 #include "sound/SoundSet.h"
@@ -17,66 +18,30 @@
 
 namespace {
 
-// The image lives at the end of committed pages followed by a no-access page.
-class GuardedImage {
-public:
-    explicit GuardedImage(size_t capacity) {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        page = info.dwPageSize;
-        span = (capacity + page - 1) / page * page;
-        base = static_cast<uint8_t*>(VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        VirtualProtect(base + span, page, PAGE_NOACCESS, &old);
-    }
-    ~GuardedImage() {
-        SoundSetImage.items = nullptr;
-        SoundSetImage.capacity = SoundSetImage.count = 0;
-        VirtualFree(base, 0, MEM_RELEASE);
-    }
-    // Installs `size` bytes of `bytes` as SoundSetImage, ending at the guard.
-    void Load(const Bytes& bytes, size_t size) {
-        uint8_t* start = base + span - size;
-        std::memcpy(start, bytes.data(), size);
-        SoundSetImage.items = start;
-        SoundSetImage.capacity = SoundSetImage.count = uint32_t(size);
-    }
-
-private:
-    size_t page = 4096, span = 0;
-    uint8_t* base = nullptr;
-};
-
-bool Inside(const uint8_t* p, size_t bytes) {
-    const uint8_t* begin = SoundSetImage.items;
-    const uint8_t* end = begin + SoundSetImage.count;
-    return p >= begin && p <= end && bytes <= size_t(end - p);
-}
-
 // Checks the index against the image; reads every byte it promises.
 void CheckIndex(const std::string& what) {
-    ASSERT_TRUE(Inside(wavePool, 0)) << what;
-    ASSERT_TRUE(Inside(poolCues, size_t(poolCueCount) * 4)) << what;
+    ASSERT_TRUE(InsideImage(wavePool, 0)) << what;
+    ASSERT_TRUE(InsideImage(poolCues, size_t(poolCueCount) * 4)) << what;
     ASSERT_EQ(instruments.count, instrumentNames.count) << what;
     volatile unsigned sum = 0;
     for (uint32_t i = 0; i < instruments.count; ++i) {
         const InstrumentEntry& e = instruments[i];
-        ASSERT_TRUE(Inside(reinterpret_cast<const uint8_t*>(e.name), std::strlen(e.name) + 1)) << what;
+        ASSERT_TRUE(InsideImage(reinterpret_cast<const uint8_t*>(e.name), std::strlen(e.name) + 1)) << what;
         for (uint32_t r = 0; r < e.waveLinks().count; ++r) {
-            ASSERT_TRUE(Inside(e.regionHeaders()[r], 12)) << what;
-            ASSERT_TRUE(Inside(e.waveLinks()[r], 12)) << what;
+            ASSERT_TRUE(InsideImage(e.regionHeaders()[r], 12)) << what;
+            ASSERT_TRUE(InsideImage(e.waveLinks()[r], 12)) << what;
             if (e.sampleInfos()[r]) {
-                ASSERT_TRUE(Inside(e.sampleInfos()[r], 20)) << what;
+                ASSERT_TRUE(InsideImage(e.sampleInfos()[r], 20)) << what;
             }
             uint32_t cue = 0, start, length, size;
             ASSERT_TRUE(RegionCue(e, r, cue));
             if (RegionLoop(e, r, start, length)) sum += start + length;
             if (const uint8_t* list = CueWaveList(cue, size)) {
-                ASSERT_TRUE(Inside(list, size_t(size) + 8)) << what;
+                ASSERT_TRUE(InsideImage(list, size_t(size) + 8)) << what;
                 WaveParts parts;
                 if (SplitWave(list, size, parts)) {
-                    ASSERT_TRUE(Inside(parts.head, parts.headSize));
-                    ASSERT_TRUE(Inside(parts.samples, parts.dataSize));
+                    ASSERT_TRUE(InsideImage(parts.head, parts.headSize));
+                    ASSERT_TRUE(InsideImage(parts.samples, parts.dataSize));
                     ASSERT_LE(parts.samples + parts.dataSize, list + 8 + size);
                     if (parts.dataSize) sum += parts.samples[parts.dataSize - 1] + parts.head[0];
                 }

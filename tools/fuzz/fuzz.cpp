@@ -30,46 +30,13 @@
 #include "../../sound/SoundSet.h"
 #include "../../sound/WaveImage.h"
 #include "../../tests/dls_builder.h"
+#include "../../tests/guarded_image.h"
 
 namespace {
 
 const char* const kCodes[] = {"RIFF", "LIST", "DLS ", "colh", "lins", "ins ", "insh", "lrgn", "rgn ", "rgnh",
                               "wsmp", "wlnk", "INFO", "INAM", "ptbl", "wvpl", "wave", "fmt ", "data"};
 const size_t kDefaultCut = 800000;   // the whole instrument list, the pool table and some waves
-
-// The image ends where a no-access page begins.
-class GuardedImage {
-public:
-    explicit GuardedImage(size_t capacity) {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        page = info.dwPageSize;
-        span = (capacity + page - 1) / page * page;
-        base = static_cast<uint8_t*>(VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        if (base) VirtualProtect(base + span, page, PAGE_NOACCESS, &old);
-    }
-    ~GuardedImage() {
-        Unload();
-        if (base) VirtualFree(base, 0, MEM_RELEASE);
-    }
-    bool Ready() const { return base != nullptr; }
-    void Load(const std::string& bytes) {
-        const size_t size = bytes.size() < span ? bytes.size() : span;
-        uint8_t* start = base + span - size;
-        if (size) std::memcpy(start, bytes.data(), size);
-        SoundSetImage.items = start;
-        SoundSetImage.capacity = SoundSetImage.count = uint32_t(size);
-    }
-    void Unload() {
-        SoundSetImage.items = nullptr;
-        SoundSetImage.capacity = SoundSetImage.count = 0;
-    }
-
-private:
-    size_t page = 4096, span = 0;
-    uint8_t* base = nullptr;
-};
 
 // Where the first fault's input goes, and what a crash writes.
 std::string folder = ".";
@@ -199,13 +166,6 @@ float RandomSeconds(std::mt19937& rng) {
     }
 }
 
-bool Inside(const void* at, size_t bytes) {
-    const uint8_t* p = static_cast<const uint8_t*>(at);
-    const uint8_t* begin = SoundSetImage.items;
-    const uint8_t* end = begin + SoundSetImage.count;
-    return p >= begin && p <= end && bytes <= size_t(end - p);
-}
-
 // Every live block's guards intact.
 bool GuardsIntact() {
     struct Context {
@@ -229,7 +189,8 @@ bool GuardsIntact() {
 std::string RunInput(GuardedImage& image, const std::string& bytes, std::mt19937& rng) {
     image.Load(bytes);
     IndexSoundSet();
-    if ((wavePool && !Inside(wavePool, 0)) || (poolCues && !Inside(poolCues, size_t(poolCueCount) * kPoolCueSize)))
+    const size_t cueBytes = size_t(poolCueCount) * kPoolCueSize;
+    if ((wavePool && !InsideImage(wavePool, 0)) || (poolCues && !InsideImage(poolCues, cueBytes)))
         return "pool outside the image";
     if (instruments.count != instrumentNames.count) return "names and instruments disagree";
     volatile uint32_t sum = 0;
@@ -237,17 +198,17 @@ std::string RunInput(GuardedImage& image, const std::string& bytes, std::mt19937
     for (uint32_t t = 0; t < tries; ++t) {
         const uint32_t i = t < 2 ? t : uint32_t(rng() % instruments.count);
         const InstrumentEntry& e = instruments[i];
-        if (!Inside(e.name, std::strlen(e.name) + 1)) return "a name outside the image";
+        if (!InsideImage(e.name, std::strlen(e.name) + 1)) return "a name outside the image";
         sum += WideLength(instrumentNames[i]);
         selectedInstrument = int32_t(i);
         for (uint32_t r = 0; r < e.waveLinks().count && r < 4; ++r) {
-            if (!Inside(e.regionHeaders()[r], kRegionHeaderSize) || !Inside(e.waveLinks()[r], kWaveLinkSize))
+            if (!InsideImage(e.regionHeaders()[r], kRegionHeaderSize) || !InsideImage(e.waveLinks()[r], kWaveLinkSize))
                 return "a region outside the image";
             uint32_t cue = 0, start = 0, length = 0, listSize = 0;
             if (!RegionCue(e, r, cue)) return "a listed region without a cue";
             if (RegionLoop(e, r, start, length)) sum += start + length;
             const uint8_t* list = CueWaveList(cue, listSize);
-            if (list && !Inside(list, size_t(listSize) + kChunkData)) return "a wave list outside the image";
+            if (list && !InsideImage(list, size_t(listSize) + kChunkData)) return "a wave list outside the image";
             for (int p = 0; p < 3; ++p) envelopeParams[p] = RandomSeconds(rng);
             uint32_t loopStart = 0, loopLength = 0;
             if (BuildWaveImage(WaveKind::Raw, cue, loopStart, loopLength)) sum += WaveImage.count;
