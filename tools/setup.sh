@@ -26,22 +26,50 @@ orven_cleanup() {
 }
 
 # Packages -------------------------------------------------------------------
+# The 64-bit tools come first and the 32-bit Wine on its own, so that a mirror
+# that serves some lists but not others costs at most the 32-bit build.
 orven_packages() {
     local want=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-        wine wine64 wine32:i386 xvfb x11-utils xdotool imagemagick
+        wine wine64 xvfb x11-utils xdotool imagemagick
         timgm6mb-soundfont gigtools libgig-dev pkg-config g++ python3
         fonts-dejavu-core fonts-urw-base35 pulseaudio pulseaudio-utils)
     command -v node >/dev/null 2>&1 && command -v npm >/dev/null 2>&1 || want+=(nodejs npm)
-    local missing=()
-    for p in "${want[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    local missing=() wine32=
+    for p in "${want[@]}"; do orven_installed "$p" || missing+=("$p"); done
+    [ "${ORVEN_ARCH:-}" = win64 ] || orven_installed wine32:i386 || wine32=wine32:i386
+    [ ${#missing[@]} -eq 0 ] && [ -z "$wine32" ] && return
+    log "installing: ${missing[*]} $wine32"
+    if [ -n "$wine32" ]; then
+        dpkg --print-foreign-architectures | grep -qx i386 || orven_when_unlocked dpkg --add-architecture i386
+    fi
+    orven_update
+    if [ ${#missing[@]} -gt 0 ]; then
+        DEBIAN_FRONTEND=noninteractive orven_when_unlocked apt-get -o DPkg::Lock::Timeout=60 install -y -qq \
+            --no-install-recommends "${missing[@]}"
+    fi
+    [ -n "$wine32" ] || return 0
+    local out
+    if ! out=$(DEBIAN_FRONTEND=noninteractive orven_when_unlocked apt-get -o DPkg::Lock::Timeout=60 \
+            install -y -qq --no-install-recommends "$wine32" 2>&1); then
+        out=$(grep -E '^E: ' <<<"$out" | tail -n 1)
+        log "the 32-bit Wine cannot be installed (${out:-apt-get failed}); the 64-bit build runs instead"
+        ORVEN_ARCH=win64
+    fi
+}
+
+orven_installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# A mirror in the middle of a sync fails some lists: three tries, then on
+# with the lists that did download.
+orven_update() {
+    local try
+    for try in 1 2 3; do
+        orven_when_unlocked apt-get -o DPkg::Lock::Timeout=60 update -qq 2>/dev/null && return 0
+        [ "$try" -lt 3 ] && sleep "${ORVEN_UPDATE_PAUSE:-5}"
     done
-    [ ${#missing[@]} -eq 0 ] && return
-    log "installing: ${missing[*]}"
-    dpkg --print-foreign-architectures | grep -qx i386 || orven_when_unlocked dpkg --add-architecture i386
-    orven_when_unlocked apt-get -o DPkg::Lock::Timeout=60 update -qq
-    DEBIAN_FRONTEND=noninteractive orven_when_unlocked apt-get -o DPkg::Lock::Timeout=60 install -y -qq \
-        --no-install-recommends "${missing[@]}"
+    log "warning: some package lists could not be downloaded; going on with those that did"
 }
 
 # Runs a package-manager command, waiting (up to 15 minutes) while another
@@ -68,6 +96,7 @@ orven_pick_arch() {
     elif /usr/lib/wine/wine --version >/dev/null 2>&1; then
         ORVEN_ARCH=win32
     else
+        log "the 32-bit Wine does not start here; the 64-bit build runs instead"
         ORVEN_ARCH=win64
     fi
     if [ "$ORVEN_ARCH" = win32 ]; then
@@ -124,7 +153,8 @@ orven_display() {
     if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return; fi
     local n=90
     while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
-    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
+    # Large enough for the window at 200 %.
+    Xvfb :$n -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 </dev/null &
     ORVEN_STARTED_XVFB=$!
     export DISPLAY=:$n
     local i
@@ -147,6 +177,13 @@ orven_prefix() {
     mkdir -p "$drivers"
     cmp -s "$BUILD/soundset/gm.dls" "$drivers/gm.dls" || cp "$BUILD/soundset/gm.dls" "$drivers/gm.dls"
     orven_fonts
+    # The display scale: ORVEN_DPI when given, else 96 whatever a test
+    # stopped half-way left behind.
+    if [ -n "${ORVEN_DPI:-}" ]; then
+        "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$ORVEN_DPI" /f </dev/null >/dev/null 2>&1
+    else
+        "$WINE" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f </dev/null >/dev/null 2>&1 || true
+    fi
 }
 
 # Verdana (controls) and Century Gothic (caption) are not in the prefix: GDI
