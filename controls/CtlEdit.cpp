@@ -87,7 +87,7 @@ int32_t EditTextTop(int32_t height, int32_t textHeight) {
 
 IEdit::CEdit::CEdit()
     : Stale(1), Analysis(nullptr), Buffer(nullptr), MeasurePainter(nullptr), Capacity(0), Caret(0),
-      Selecting(0), Flags(0), Focused(0), ScrollStart(0), Anchor(0) {}
+      Selecting(0), Flags(0), Focused(0), ScrollStart(0), Anchor(0), MeasureDpi(kBaseDpi) {}
 
 IEdit::CEdit::~CEdit() {
     if (Focused) DestroyCaret();
@@ -104,8 +104,10 @@ void IEdit::CEdit::FreeAnalysis() {
 }
 
 void IEdit::CEdit::NotePainter(IPainter* painter) {
-    if (painter == MeasurePainter) return;
+    const uint32_t dpi = painter ? painter->Scale().dpi : kBaseDpi;
+    if (painter == MeasurePainter && dpi == MeasureDpi) return;
     MeasurePainter = painter;
+    MeasureDpi = dpi;
     Stale = 1;
 }
 
@@ -143,12 +145,13 @@ int32_t IEdit::CEdit::TextX(uint32_t position, int trailing) {
     int x = 0;
     if (!Analyse() || position > INT_MAX) return 0;
     if (FAILED(ScriptStringCPtoX(Analysis, int(position), trailing ? TRUE : FALSE, &x))) return 0;
-    return x;
+    return CDisplayScale{MeasureDpi}.Units(x);
 }
 
 EditHit IEdit::CEdit::TextHit(int32_t x) {
     int position = 0, trailing = 0;
-    if (!Analyse() || FAILED(ScriptStringXtoCP(Analysis, x, &position, &trailing))) return EditHit{0, 0};
+    if (!Analyse() || FAILED(ScriptStringXtoCP(Analysis, CDisplayScale{MeasureDpi}.Edge(x), &position, &trailing)))
+        return EditHit{0, 0};
     return NormalizeEditHit(position, trailing, Length());
 }
 

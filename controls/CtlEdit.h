@@ -130,8 +130,9 @@ public:
         // the caret image placed while focused.
         void MoveCaret(uint32_t position);
 
-        // Measurements on the current analysis, built first when stale; all
-        // 0 while Uniscribe refuses the text (retried at the next one).
+        // Measurements on the current analysis, built first when stale, in
+        // units (Uniscribe measures in device pixels); all 0 while Uniscribe
+        // refuses the text (retried at the next one).
         int32_t TextX(uint32_t position, int trailing);
         EditHit TextHit(int32_t x);
 
@@ -149,6 +150,7 @@ public:
         uint32_t Focused;
         uint32_t ScrollStart;
         uint32_t Anchor;
+        uint32_t MeasureDpi;   // the scale the analysis was measured at
 
     private:
         const wchar_t* Text() const;

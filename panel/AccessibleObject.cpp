@@ -455,7 +455,8 @@ HRESULT CAccessibleNode::accLocation(LONG* left, LONG* top, LONG* width, LONG* h
     if (FAILED(result)) return result;
     HWND window = target.control->Root()->RootWindowHandle();
     if (!window) return E_FAIL;
-    const RECT r = target.client ? facts.rect : RectInRoot(target.control, facts.rect);
+    const RECT units = target.client ? facts.rect : RectInRoot(target.control, facts.rect);
+    const RECT r = ScaleOf(target.control).Rect(units);   // physical pixels, as clients expect
     POINT at = {r.left, r.top};
     ClientToScreen(window, &at);
     *left = at.x;
@@ -525,6 +526,7 @@ HRESULT CAccessibleNode::accHitTest(LONG x, LONG y, VARIANT* out) {
     if (!window) return E_FAIL;
     POINT p = {x, y};
     ScreenToClient(window, &p);
+    p = ScaleOf(root).CellOf(p);
     if (IsRoot()) {
         if (p.x < 0 || p.y < 0 || p.x >= root->width || p.y >= root->height) return S_FALSE;
         CControl* hit = AccessibleHit(root, p);

@@ -44,9 +44,13 @@ namespace {
 
 void CreatePanelWindow(CPanel* panel, uint32_t style) {
     panel->AllocateSlot();
-    const POINT at = CentredPosition(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                                     panel->width, panel->height);
-    RECT r = {at.x, at.y, at.x + panel->width, at.y + panel->height};
+    // The system's DPI until the window can say its own.
+    panel->dpi = WindowDpi(nullptr);
+    const CDisplayScale scale = panel->Scale();
+    const LONG w = scale.Edge(panel->width), ht = scale.Edge(panel->height);
+    const POINT at = CentredPosition(SystemMetricForDpi(SM_CXSCREEN, panel->dpi),
+                                     SystemMetricForDpi(SM_CYSCREEN, panel->dpi), w, ht);
+    RECT r = {at.x, at.y, at.x + w, at.y + ht};
     AdjustWindowRect(&r, kPanelWindowStyle, FALSE);
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -68,6 +72,12 @@ void CreatePanelWindow(CPanel* panel, uint32_t style) {
                                   r.bottom - r.top, nullptr, nullptr, instance, &panel->slot);
     if (!handle) return;
     WindowEntry(panel->slot)->handle = handle;
+    const uint32_t own = WindowDpi(handle);
+    if (own != panel->dpi) {
+        panel->dpi = own;
+        SetWindowPos(handle, nullptr, 0, 0, panel->Scale().Edge(panel->width), panel->Scale().Edge(panel->height),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     CreateFrame(~style & kFrameSizable, AllocFrame(), handle);
     // A window larger than the screen keeps its frame on it.
     RECT framed;
@@ -77,7 +87,7 @@ void CreatePanelWindow(CPanel* panel, uint32_t style) {
                      0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     EnableWindow(handle, TRUE);
     ShowWindow(handle, SW_SHOWNORMAL);
-    panel->painter = CreatePainter(handle, 1, __LINE__);
+    panel->painter = CreatePainter(handle, 1, __LINE__, panel->dpi);
 }
 
 }  // namespace
@@ -183,9 +193,9 @@ uint32_t MouseModifiers(WPARAM keyState) {
     return m;
 }
 
-void ApplyMinimumSize(RECT* r, const RECT& z, WPARAM edge) {
-    const LONG minWidth = 142 + z.left + z.right;
-    const LONG minHeight = 32 + z.top + z.bottom;
+void ApplyMinimumSize(RECT* r, const RECT& z, WPARAM edge, SIZE client) {
+    const LONG minWidth = client.cx + z.left + z.right;
+    const LONG minHeight = client.cy + z.top + z.bottom;
     if (r->right - r->left < minWidth) {
         if (edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT)
             r->left = r->right - minWidth;
@@ -202,7 +212,7 @@ void ApplyMinimumSize(RECT* r, const RECT& z, WPARAM edge) {
 
 namespace {
 
-POINT PointOf(LPARAM l) {
+POINT DevicePoint(LPARAM l) {
     POINT p;
     p.x = LONG(int16_t(LOWORD(l)));
     p.y = LONG(int16_t(HIWORD(l)));
@@ -260,10 +270,17 @@ LRESULT CALLBACK PanelWindowProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 namespace {
 
 LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l) {
+    const CDisplayScale scale = win->Scale();
+    // A mouse message's point, in the tree's units.
+    auto PointOf = [&scale](LPARAM l) { return scale.CellOf(DevicePoint(l)); };
     switch (m) {
     case WM_SIZE:
-        if (!IsIconic(h)) win->SetSize(SIZE{LONG(int16_t(LOWORD(l))), LONG(int16_t(HIWORD(l)))});
+        if (!IsIconic(h))
+            win->SetSize(SIZE{scale.Cover(LONG(int16_t(LOWORD(l)))), scale.Cover(LONG(int16_t(HIWORD(l))))});
         break;
+    case WM_DPICHANGED:
+        win->ChangeDpi(LOWORD(w), reinterpret_cast<const RECT*>(l));
+        return 0;
     case WM_PAINT:
         win->PaintWindow();
         break;
@@ -339,15 +356,16 @@ LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l) {
         win->LoseCapture();
         break;
     case WM_MOUSEWHEEL: {
-        POINT p = PointOf(l);
+        POINT p = DevicePoint(l);
         ScreenToClient(h, &p);
-        win->OnMouseWheel(int32_t(int16_t(HIWORD(w))), MouseModifiers(LOWORD(w)), p);
+        win->OnMouseWheel(int32_t(int16_t(HIWORD(w))), MouseModifiers(LOWORD(w)), scale.CellOf(p));
         break;
     }
     case WM_SIZING: {
         RECT z = {0, 0, 0, 0};
         SendMessageA(h, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&z));
-        ApplyMinimumSize(reinterpret_cast<RECT*>(l), z, w);
+        ApplyMinimumSize(reinterpret_cast<RECT*>(l), z, w,
+                         SIZE{scale.Edge(kMinimumClientWidth), scale.Edge(kMinimumClientHeight)});
         return TRUE;
     }
     default:

@@ -63,9 +63,14 @@ LRESULT CALLBACK PanelWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 uint32_t KeyModifiers();
 // Mouse modifiers from a mouse message's key state: Ctrl 1, Shift 2.
 uint32_t MouseModifiers(WPARAM keyState);
+// The smallest client area a sizable panel window keeps, in units.
+const LONG kMinimumClientWidth = 142;
+const LONG kMinimumClientHeight = 32;
 // The minimum-size rule on a proposed window rectangle, given the frame's
-// answer for an empty rectangle and the edge dragged.
-void ApplyMinimumSize(RECT* proposed, const RECT& frameOfEmpty, WPARAM edge);
+// answer for an empty rectangle, the edge dragged and the smallest client
+// area in device pixels.
+void ApplyMinimumSize(RECT* proposed, const RECT& frameOfEmpty, WPARAM edge,
+                      SIZE client = SIZE{kMinimumClientWidth, kMinimumClientHeight});
 // Top-left corner of a centred window; a window larger than the screen
 // starts at its top-left corner.
 POINT CentredPosition(int32_t screenWidth, int32_t screenHeight, int32_t width, int32_t height);

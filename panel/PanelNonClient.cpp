@@ -19,8 +19,11 @@ const uint32_t kWhite = 0xFFFFFFFF;
 
 CFrame* FrameOf(HWND window) { return static_cast<CFrame*>(GetPropA(window, kFrameProperty)); }
 
-LONG FrameWidth(const CFrame* f) { return f->windowRect.right - f->windowRect.left; }
-LONG FrameHeight(const CFrame* f) { return f->windowRect.bottom - f->windowRect.top; }
+CDisplayScale ScaleOf(const CFrame* f) { return CDisplayScale{f->dpi ? f->dpi : kBaseDpi}; }
+
+// The window's size in units.
+LONG FrameWidth(const CFrame* f) { return ScaleOf(f).Cover(f->windowRect.right - f->windowRect.left); }
+LONG FrameHeight(const CFrame* f) { return ScaleOf(f).Cover(f->windowRect.bottom - f->windowRect.top); }
 
 void RefreshWindowRect(CFrame* f) { GetWindowRect(f->window, &f->windowRect); }
 
@@ -46,8 +49,9 @@ void DrawButtonBack(CPainter* p, const RECT& r, bool pressed) {
 void PaintFrame(CFrame* f) {
     if (!f->painter) {
         void* memory = ThreadHeap->Alloc(sizeof(CPainter), HEAP_ZERO, PANEL_PAINTER_TAG, 616);
-        f->painter = new (memory) CPainter(f->window, 0);
+        f->painter = new (memory) CPainter(f->window, 0, ScaleOf(f).dpi);
     } else {
+        f->painter->SetDpi(ScaleOf(f).dpi);
         f->painter->AttachWindowDC();
     }
     CPainter* p = f->painter;
@@ -104,7 +108,7 @@ LRESULT ReleaseButton(CFrame* f, HWND window, LPARAM l, bool screenPoint) {
     if (!screenPoint) ClientToScreen(window, &p);
     RefreshWindowRect(f);
     p.x -= f->windowRect.left;
-    p.y -= f->windowRect.top;
+    p.y -= f->windowRect.top;   // window coordinates, device pixels
     const int hit = FrameHitTest(f, p);
     SendMessageA(window, WM_NCPAINT, 0, 0);
     ReleaseCapture();
@@ -139,18 +143,26 @@ void CreateFrame(uint32_t style, CFrame* f, HWND window) {
     if (!f || !window) return;
     f->style = style;
     f->window = window;
+    f->dpi = WindowDpi(window);
     SetPropA(window, kFrameProperty, f);
     f->previous = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FrameProc)));
     RECT r;
     GetWindowRect(window, &r);
     f->windowRect = r;
-    MoveWindow(window, r.left - kBorder, r.top - kTop, (r.right - r.left) + 2 * kBorder,
-               (r.bottom - r.top) + kTop + kBorder, TRUE);
+    const CDisplayScale scale = ScaleOf(f);
+    const LONG border = scale.Edge(kBorder), top = scale.Edge(kTop);
+    MoveWindow(window, r.left - border, r.top - top, (r.right - r.left) + 2 * border,
+               (r.bottom - r.top) + top + border, TRUE);
 }
 
-int FrameHitTest(const CFrame* f, POINT pt) {
+void SetFrameDpi(CFrame* f, uint32_t dpi) {
+    if (f) f->dpi = SaneDpi(dpi);
+}
+
+int FrameHitTest(const CFrame* f, POINT device) {
     const LONG w = FrameWidth(f), h = FrameHeight(f);
+    const POINT pt = ScaleOf(f).CellOf(device);
     const LONG x = pt.x, y = pt.y;
     if (f->style & kFrameSizable) {
         if (In(pt, MinimizeButton(w))) return HTMINBUTTON;
@@ -178,14 +190,22 @@ LRESULT CALLBACK FrameProc(HWND window, UINT m, WPARAM w, LPARAM l) {
     if (!f) return DefWindowProcA(window, m, w, l);
     switch (m) {
     case WM_NCCALCSIZE: {
+        // The client area is what the borders in units leave; its right and
+        // bottom edges are where the painted borders begin.
         RECT* r = reinterpret_cast<RECT*>(l);
         f->windowRect = *r;
-        r->left += kBorder;
-        r->top += kTop;
-        r->right -= kBorder;
-        r->bottom -= kBorder;
+        const CDisplayScale scale = ScaleOf(f);
+        const RECT window = *r;
+        const LONG w = FrameWidth(f), h = FrameHeight(f);
+        r->left = window.left + scale.Edge(kBorder);
+        r->top = window.top + scale.Edge(kTop);
+        r->right = window.left + scale.Edge(w - kBorder);
+        r->bottom = window.top + scale.Edge(h - kBorder);
         return 0;
     }
+    case WM_DPICHANGED:
+        SetFrameDpi(f, LOWORD(w));
+        break;
     case WM_NCHITTEST: {
         RefreshWindowRect(f);
         const POINT p = {LONG(int16_t(LOWORD(l))) - f->windowRect.left,

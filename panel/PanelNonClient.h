@@ -26,13 +26,19 @@ struct CFrame {
     uint32_t pressed;
     HWND window;
     RECT windowRect;   // screen coordinates, as last seen
+    uint32_t dpi;      // the window's; 0 stands for 96
 };
 
 // A zero-filled frame record from the thread heap.
 CFrame* AllocFrame();
 // Subclasses the window with the frame and enlarges the window around its
-// client area (8 left, right and bottom, 40 at the top).
+// client area (8 left, right and bottom, 40 at the top, scaled to the
+// window's DPI).
 void CreateFrame(uint32_t style, CFrame* frame, HWND window);
-// Hit code of a point in window coordinates, for the frame's last seen size.
+// The frame's geometry is in units of 1/96 inch: the window's size and a
+// point are taken to units at the frame's DPI. Hit code of a point in window
+// coordinates (device pixels), for the frame's last seen size.
 int FrameHitTest(const CFrame* frame, POINT point);
+// The frame is drawn and hit-tested at this DPI from now on (WM_DPICHANGED).
+void SetFrameDpi(CFrame* frame, uint32_t dpi);
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

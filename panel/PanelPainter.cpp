@@ -85,9 +85,9 @@ const COLORREF kWhite = RGB(255, 255, 255);
 
 }  // namespace
 
-CPainter::CPainter(HWND window_, int buffered_)
+CPainter::CPainter(HWND window_, int buffered_, uint32_t dpi)
     : buffered(buffered_ ? 1 : 0), clipStack(64), dc(nullptr), bitmapDC(nullptr), width(0),
-      height(0), origins(32), window(window_) {
+      height(0), origins(32), window(window_), scale{SaneDpi(dpi)} {
     if (livePainters++ == 0) CreateFontCache();
     RECT r = {0, 0, 0, 0};
     if (buffered) {
@@ -136,9 +136,14 @@ void CPainter::Destroy(uint32_t flags) {
     if (flags & 1) ThreadHeap->Free(this);
 }
 
-CPainter* CreatePainter(HWND window, int buffered, int32_t line) {
+CPainter* CreatePainter(HWND window, int buffered, int32_t line, uint32_t dpi) {
     void* memory = ThreadHeap->Alloc(sizeof(CPainter), 0, PANEL_PAINTER_TAG, line);
-    return new (memory) CPainter(window, buffered);
+    return new (memory) CPainter(window, buffered, dpi);
+}
+
+void CPainter::SetDpi(uint32_t dpi) {
+    scale.dpi = SaneDpi(dpi);
+    if (dc) ApplyOrigin();
 }
 
 void CPainter::SelectDrawingTools() {
@@ -148,14 +153,58 @@ void CPainter::SelectDrawingTools() {
 }
 
 void CPainter::ApplyOrigin() {
-    const POINT o = Origin();
+    const POINT o = scale.Point(Origin());
     SetViewportOrgEx(dc, o.x, o.y, nullptr);
 }
+
+LONG CPainter::DX(LONG x) const {
+    const LONG o = Origin().x;
+    return scale.Edge(o + x) - scale.Edge(o);
+}
+
+LONG CPainter::DY(LONG y) const {
+    const LONG o = Origin().y;
+    return scale.Edge(o + y) - scale.Edge(o);
+}
+
+RECT CPainter::DR(const RECT& r) const { return RECT{DX(r.left), DY(r.top), DX(r.right), DY(r.bottom)}; }
+
+void CPainter::FillCells(const RECT& cells, COLORREF colour) {
+    const RECT r = DR(cells);
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    SetDCBrushColor(dc, colour);
+    ::FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+void CPainter::WideLine(POINT from, POINT to, COLORREF colour, int rop) {
+    const LONG w = scale.Edge(1) - scale.Edge(0) > 1 ? scale.Edge(1) - scale.Edge(0) : 1;
+    const LOGBRUSH brush = {BS_SOLID, colour, 0};
+    HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_SQUARE | PS_JOIN_MITER, DWORD(w), &brush,
+                            0, nullptr);
+    if (!pen) return;
+    HGDIOBJ previous = SelectObject(dc, pen);
+    const int previousRop = SetROP2(dc, rop);
+    MoveToEx(dc, (DX(from.x) + DX(from.x + 1)) / 2, (DY(from.y) + DY(from.y + 1)) / 2, nullptr);
+    LineTo(dc, (DX(to.x) + DX(to.x + 1)) / 2, (DY(to.y) + DY(to.y + 1)) / 2);
+    SetROP2(dc, previousRop);
+    SelectObject(dc, previous);
+    DeleteObject(pen);
+}
+
+namespace {
+// The cells of a line from `a` to `b` that runs along a row or a column.
+RECT LineCells(POINT a, POINT b) {
+    return RECT{a.x < b.x ? a.x : b.x, a.y < b.y ? a.y : b.y, (a.x > b.x ? a.x : b.x) + 1,
+                (a.y > b.y ? a.y : b.y) + 1};
+}
+bool Straight(POINT a, POINT b) { return a.x == b.x || a.y == b.y; }
+}  // namespace
 
 // Clipping.
 
 void CPainter::ClipRect(const RECT& rect) {
-    IntersectClipRect(dc, rect.left, rect.top, rect.right, rect.bottom);
+    const RECT r = DR(rect);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
 }
 
 void CPainter::PushClip() {
@@ -181,7 +230,8 @@ void CPainter::PopClip() {
 void CPainter::DrawEllipse(const RECT& rect, uint32_t line, uint32_t fill) {
     SetDCBrushColor(dc, ToColorRef(fill));
     SetDCPenColor(dc, ToColorRef(line));
-    Ellipse(dc, rect.left, rect.top, rect.right, rect.bottom);
+    const RECT r = DR(rect);
+    Ellipse(dc, r.left, r.top, r.right, r.bottom);
 }
 
 void CPainter::DrawBitmap(const RECT& rect, HBITMAP bitmap) {
@@ -189,12 +239,27 @@ void CPainter::DrawBitmap(const RECT& rect, HBITMAP bitmap) {
     if (!bitmapDC) bitmapDC = CreateCompatibleDC(dc);
     if (!bitmapDC) return;
     HGDIOBJ previous = SelectObject(bitmapDC, bitmap);
-    BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, bitmapDC, 0, 0,
-           SRCCOPY);
+    const RECT r = DR(rect);
+    BITMAP info;
+    if (scale.Identity() || !GetObjectW(bitmap, sizeof(info), &info) ||
+        (info.bmWidth == r.right - r.left && info.bmHeight == r.bottom - r.top)) {
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, bitmapDC, 0, 0, SRCCOPY);
+    } else {
+        // A picture made in units: each of its pixels becomes whole device pixels.
+        const int mode = SetStretchBltMode(dc, COLORONCOLOR);
+        StretchBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, bitmapDC, 0, 0,
+                   rect.right - rect.left, rect.bottom - rect.top, SRCCOPY);
+        SetStretchBltMode(dc, mode);
+    }
     SelectObject(bitmapDC, previous);
 }
 
 void CPainter::DrawLine(POINT from, POINT to, uint32_t colour) {
+    if (!scale.Identity()) {
+        if (!Straight(from, to)) WideLine(from, to, ToColorRef(colour), R2_COPYPEN);
+        FillCells(Straight(from, to) ? LineCells(from, to) : LineCells(to, to), ToColorRef(colour));
+        return;
+    }
     SetDCPenColor(dc, ToColorRef(colour));
     MoveToEx(dc, from.x, from.y, nullptr);
     LineTo(dc, to.x, to.y);
@@ -202,6 +267,16 @@ void CPainter::DrawLine(POINT from, POINT to, uint32_t colour) {
 }
 
 void CPainter::XorLine(POINT from, POINT to) {
+    if (!scale.Identity()) {
+        if (!Straight(from, to)) {
+            WideLine(from, to, kWhite, R2_XORPEN);
+            return;
+        }
+        const RECT r = DR(LineCells(from, to));
+        SetDCBrushColor(dc, kWhite);
+        PatBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, PATINVERT);
+        return;
+    }
     SetDCPenColor(dc, kWhite);
     const int previous = SetROP2(dc, R2_XORPEN);
     MoveToEx(dc, from.x, from.y, nullptr);
@@ -210,18 +285,40 @@ void CPainter::XorLine(POINT from, POINT to) {
     SetROP2(dc, previous);
 }
 
-void CPainter::DrawPixel(int32_t x, int32_t y, uint32_t colour) { SetPixel(dc, x, y, ToColorRef(colour)); }
+void CPainter::DrawPixel(int32_t x, int32_t y, uint32_t colour) {
+    if (scale.Identity())
+        SetPixel(dc, x, y, ToColorRef(colour));
+    else
+        FillCells(RECT{x, y, x + 1, y + 1}, ToColorRef(colour));
+}
 
 void CPainter::DrawPolygon(int32_t count, const POINT* points, uint32_t line, uint32_t fill) {
     if (count <= 0 || !points) return;
     SetDCPenColor(dc, ToColorRef(line));
     SetDCBrushColor(dc, ToColorRef(fill));
-    Polygon(dc, points, count);
+    if (scale.Identity()) {
+        Polygon(dc, points, count);
+        return;
+    }
+    POINT few[16];
+    TArray<POINT> many(TArray<POINT>::Sized(), count > 16 ? uint32_t(count) : 0);
+    POINT* device = count > 16 ? many.items : few;
+    for (int32_t i = 0; i < count; ++i) device[i] = POINT{DX(points[i].x), DY(points[i].y)};
+    Polygon(dc, device, count);
 }
 
 void CPainter::DrawBevel(const RECT& rect, uint32_t colour, int raised, int filled) {
     const COLORREF light = ToColorRef(ScaleColor(colour, 143, 99));
     const COLORREF dark = ToColorRef(ScaleColor(colour, 41, 99));
+    if (!scale.Identity()) {
+        const LONG l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
+        FillCells(RECT{l, t, l + 1, b - 1}, raised ? light : dark);
+        FillCells(RECT{l, t, r, t + 1}, raised ? light : dark);
+        FillCells(RECT{l, b - 1, r, b}, raised ? dark : light);
+        FillCells(RECT{r - 1, t + 1, r, b}, raised ? dark : light);
+        if (filled) FillRect(RECT{l + 1, t + 1, r - 1, b - 1}, colour);
+        return;
+    }
     SetDCPenColor(dc, raised ? light : dark);
     MoveToEx(dc, rect.left, rect.bottom - 1, nullptr);
     LineTo(dc, rect.left, rect.top);
@@ -239,18 +336,29 @@ void CPainter::DrawBevel(const RECT& rect, uint32_t colour, int raised, int fill
 void CPainter::FillRect(const RECT& rect, uint32_t colour) {
     SetDCBrushColor(dc, ToColorRef(colour));
     SetDCPenColor(dc, ToColorRef(colour));
-    Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+    const RECT r = DR(rect);
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
 }
 
 void CPainter::XorRect(const RECT& rect) {
     SetDCBrushColor(dc, kWhite);
     SetDCPenColor(dc, kWhite);
     const int previous = SetROP2(dc, R2_XORPEN);
-    Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
+    const RECT r = DR(rect);
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
     SetROP2(dc, previous);
 }
 
 void CPainter::DrawFrame(const RECT& rect, uint32_t colour) {
+    if (!scale.Identity()) {
+        const LONG l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
+        const COLORREF c = ToColorRef(colour);
+        FillCells(RECT{l, t, l + 1, b}, c);
+        FillCells(RECT{l, t, r, t + 1}, c);
+        FillCells(RECT{l, b - 1, r, b}, c);
+        FillCells(RECT{r - 1, t, r, b}, c);
+        return;
+    }
     SetDCPenColor(dc, ToColorRef(colour));
     MoveToEx(dc, rect.left, rect.bottom - 1, nullptr);
     LineTo(dc, rect.left, rect.top);
@@ -269,7 +377,7 @@ void CPainter::Drag(const POINT* points, int count) {
     HGDIOBJ previous = pen ? SelectObject(client, pen) : nullptr;
     SetBkMode(client, TRANSPARENT);
     SetROP2(client, R2_XORPEN);
-    const POINT o = Origin();
+    const POINT o = scale.Point(Origin());
     SetViewportOrgEx(client, o.x, o.y, nullptr);
     MoveToEx(client, points[0].x, points[0].y, nullptr);
     for (int i = 1; i < count; ++i) LineTo(client, points[i].x, points[i].y);
@@ -280,11 +388,12 @@ void CPainter::Drag(const POINT* points, int count) {
 }
 
 void CPainter::DragLine(POINT from, POINT to) {
-    const POINT line[2] = {from, to};
+    const POINT line[2] = {{DX(from.x), DY(from.y)}, {DX(to.x), DY(to.y)}};
     Drag(line, 2);
 }
 
-void CPainter::DragRect(const RECT& rect) {
+void CPainter::DragRect(const RECT& units) {
+    const RECT rect = DR(units);
     const POINT outline[5] = {{rect.left, rect.top},
                               {rect.right - 1, rect.top},
                               {rect.right - 1, rect.bottom - 1},
@@ -299,25 +408,26 @@ void CPainter::DrawText(const wchar_t* text, POINT at, uint32_t colour) {
     if (!text) return;
     SetTextColor(dc, ToColorRef(colour));
     SetBkMode(dc, TRANSPARENT);
-    TextOutW(dc, at.x, at.y, text, int(WideLength(text)));
+    TextOutW(dc, DX(at.x), DY(at.y), text, int(WideLength(text)));
 }
 
 void CPainter::SetFont(const wchar_t* face, int32_t size, uint32_t flags) {
     if (!fontCache) return;
-    HFONT font = CachedFont(face, size, flags);
+    // Made at the device height, so that text is drawn, not stretched.
+    HFONT font = CachedFont(face, scale.Edge(size), flags);
     if (font) SelectObject(dc, font);
 }
 
 int32_t CPainter::TextHeight(const wchar_t* text) {
     SIZE extent = {0, 0};
     if (!text || !GetTextExtentPointW(dc, text, int(WideLength(text)), &extent)) return 0;
-    return extent.cy;
+    return scale.Units(extent.cy);
 }
 
 int32_t CPainter::TextWidth(const wchar_t* text) {
     SIZE extent = {0, 0};
     if (!text || !GetTextExtentPointW(dc, text, int(WideLength(text)), &extent)) return 0;
-    return extent.cx;
+    return scale.Units(extent.cx);
 }
 
 // Reaching the screen.
@@ -359,10 +469,11 @@ int CPainter::NeedsPaint(const RECT& rect) {
     RECT update;
     if (!GetUpdateRect(window, &update, FALSE)) return 1;
     const POINT o = Origin();
-    const LONG left = rect.left + o.x > update.left ? rect.left + o.x : update.left;
-    const LONG right = rect.right + o.x < update.right ? rect.right + o.x : update.right;
-    const LONG top = rect.top + o.y > update.top ? rect.top + o.y : update.top;
-    const LONG bottom = rect.bottom + o.y < update.bottom ? rect.bottom + o.y : update.bottom;
+    const RECT r = scale.Rect(RECT{rect.left + o.x, rect.top + o.y, rect.right + o.x, rect.bottom + o.y});
+    const LONG left = r.left > update.left ? r.left : update.left;
+    const LONG right = r.right < update.right ? r.right : update.right;
+    const LONG top = r.top > update.top ? r.top : update.top;
+    const LONG bottom = r.bottom < update.bottom ? r.bottom : update.bottom;
     return left < right && top < bottom;
 }
 

@@ -6,6 +6,7 @@
 
 #include "../mem/ExeHeapSrv.h"
 #include "../rtl/Array.h"
+#include "DisplayScale.h"
 #include "HashTable.h"
 
 // The painter's text operation shares its name with a USER macro.
@@ -24,6 +25,9 @@ enum : uint32_t {
 
 const uint32_t kFontFaceUnits = 64;   // 63 units and the terminator
 
+// Every operation takes coordinates and sizes in units of 1/96 inch and
+// draws at the painter's display scale (DisplayScale.h); text measures come
+// back in the same units.
 class IPainter {
 public:
     virtual void ClipRect(const RECT& rect) = 0;                                      // 0
@@ -57,6 +61,8 @@ public:
     virtual HDC GetHDC() = 0;                                                         // 27
     // Deleting destructor: bit 0 of flags gives the memory back to the heap.
     virtual void Destroy(uint32_t flags) = 0;                                         // 28
+    // The scale it draws at, for measures taken on its DC (Uniscribe).
+    virtual CDisplayScale Scale() = 0;                                                // 29
 
 protected:
     IPainter() {}
@@ -64,10 +70,12 @@ protected:
 };
 
 // Buffered: draws into a memory DC holding a bitmap of the client size,
-// presented on WM_PAINT. Unbuffered: draws on the whole-window DC.
+// presented on WM_PAINT. Unbuffered: draws on the whole-window DC. At 96
+// DPI every primitive is GDI's own; scaled, a one-unit line is the filled
+// cells it covers and a slanted one a pen as wide as a unit.
 class CPainter final : public IPainter {
 public:
-    CPainter(HWND window, int buffered);
+    CPainter(HWND window, int buffered, uint32_t dpi = kBaseDpi);
     CPainter(const CPainter&) = delete;
     CPainter& operator=(const CPainter&) = delete;
 
@@ -100,7 +108,11 @@ public:
     void Translate(POINT offset) override;
     HDC GetHDC() override;
     void Destroy(uint32_t flags) override;
+    CDisplayScale Scale() override { return scale; }
+    // Draws at another scale from now on (fonts are picked afresh by SetFont).
+    void SetDpi(uint32_t dpi);
 
+    // The surface in device pixels.
     int32_t Width() const { return width; }
     int32_t Height() const { return height; }
     POINT Origin() const { return origins[origins.count - 1]; }
@@ -112,6 +124,14 @@ private:
     void SelectDrawingTools();
     void ApplyOrigin();
     void Drag(const POINT* points, int count);
+    // Device coordinates, relative to the viewport origin, of unit coordinates.
+    LONG DX(LONG x) const;
+    LONG DY(LONG y) const;
+    RECT DR(const RECT& r) const;
+    // Fills the device pixels of the unit cells in `cells`.
+    void FillCells(const RECT& cells, COLORREF colour);
+    // A slanted line, scaled: from cell centre to cell centre, a unit wide.
+    void WideLine(POINT from, POINT to, COLORREF colour, int rop);
 
     int32_t buffered;
     TArray<HRGN> clipStack;   // null entry: no clip region was set
@@ -119,12 +139,13 @@ private:
     HDC bitmapDC;
     int32_t width;
     int32_t height;
-    TArray<POINT> origins;    // never empty; the top is the viewport origin
+    TArray<POINT> origins;    // never empty, in units; the top is the viewport origin
     HWND window;
+    CDisplayScale scale;
 };
 
 // Allocates (tag ".\PanelPainter.cpp") and constructs a painter.
-CPainter* CreatePainter(HWND window, int buffered, int32_t line);
+CPainter* CreatePainter(HWND window, int buffered, int32_t line, uint32_t dpi = kBaseDpi);
 
 // Each of the three low bytes times numerator over denominator, capped at
 // 255; the top byte becomes 255.

@@ -30,6 +30,11 @@ HWND GetWindowHandle(const CWindow* window) {
     return entry ? entry->handle : nullptr;
 }
 
+CDisplayScale ScaleOf(CControl* control) {
+    const CWindow* window = control ? dynamic_cast<const CWindow*>(control->Root()) : nullptr;
+    return window ? window->Scale() : CDisplayScale{kBaseDpi};
+}
+
 bool AnyWindowHandle() {
     for (uint32_t i = 0; i < windowTable.count; ++i)
         if (windowTable[i].handle) return true;
@@ -50,7 +55,7 @@ bool Covers(const RECT& outer, const RECT& inner) {
 
 CWindow::CWindow()
     : notifications(10), dirty{0, 0, 0, 0}, windowStyle(0), slot(-1), painter(nullptr), title(256),
-      posted{0, 0, 0, 0}, messageDepth(0), painting(0) {}
+      posted{0, 0, 0, 0}, messageDepth(0), painting(0), dpi(kBaseDpi) {}
 
 CWindow::~CWindow() {
     ReleaseWindow();
@@ -92,13 +97,17 @@ HWND CWindow::RootWindowHandle() { return GetWindowHandle(this); }
 void CWindow::CreateCaret(SIZE size) {
     HWND handle = GetWindowHandle(this);
     if (!handle) return;
-    ::CreateCaret(handle, nullptr, size.cx, size.cy);
+    const CDisplayScale scale = Scale();
+    ::CreateCaret(handle, nullptr, scale.Edge(size.cx), scale.Edge(size.cy));
     ShowCaret(handle);
 }
 
 void CWindow::DestroyCaret() { ::DestroyCaret(); }
 
-void CWindow::SetCaretPos(POINT point) { ::SetCaretPos(point.x, point.y); }
+void CWindow::SetCaretPos(POINT point) {
+    const POINT at = Scale().Point(point);
+    ::SetCaretPos(at.x, at.y);
+}
 
 void CWindow::SetCursor(int32_t cursor) {
     LPCSTR shape = IDC_ARROW;
@@ -146,7 +155,8 @@ void CWindow::RequestPaint() {
     HWND handle = GetWindowHandle(this);
     if (!handle) return;
     posted = dirty;
-    ::InvalidateRect(handle, &posted, FALSE);
+    const RECT device = Scale().Rect(posted);
+    ::InvalidateRect(handle, &device, FALSE);
 }
 
 void CWindow::BeginMessage() {
@@ -180,9 +190,24 @@ void CWindow::OnResize(SIZE) {
     HWND handle = GetWindowHandle(this);
     if (handle && painter) {
         painter->Destroy(1);
-        painter = CreatePainter(handle, 1, __LINE__);
+        painter = CreatePainter(handle, 1, __LINE__, dpi);
     }
     Invalidate();
+}
+
+void CWindow::ChangeDpi(uint32_t newDpi, const RECT* suggested) {
+    HWND handle = GetWindowHandle(this);
+    if (!handle) return;
+    dpi = SaneDpi(newDpi);
+    if (suggested)
+        SetWindowPos(handle, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+    // Lays out and makes the painter anew, also when no WM_SIZE came.
+    RECT client = {0, 0, 0, 0};
+    GetClientRect(handle, &client);
+    const CDisplayScale scale = Scale();
+    SetSize(SIZE{scale.Cover(client.right), scale.Cover(client.bottom)});
+    RedrawWindow(handle, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
 }
 
 void CWindow::PaintWindow() {
@@ -196,7 +221,10 @@ void CWindow::PaintWindow() {
     HWND handle = GetWindowHandle(this);
     // An area whose request still waits for the end of a message (a paint
     // inside a modal loop) joins this paint.
-    if (!Covers(posted, dirty)) ::InvalidateRect(handle, &dirty, FALSE);
+    if (!Covers(posted, dirty)) {
+        const RECT device = Scale().Rect(dirty);
+        ::InvalidateRect(handle, &device, FALSE);
+    }
     posted = RECT{0, 0, 0, 0};
     PreparePainter(painter);
     painting = 1;
@@ -204,7 +232,7 @@ void CWindow::PaintWindow() {
         dirty = RECT{0, 0, 0, 0};
         painter->PushClip();
         RECT update;
-        if (GetUpdateRect(handle, &update, FALSE)) painter->ClipRect(update);
+        if (GetUpdateRect(handle, &update, FALSE)) painter->ClipRect(Scale().Enclosing(update));
         OnPaint(painter);
         painter->PopClip();
     }

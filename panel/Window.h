@@ -62,6 +62,15 @@ public:
     void SetTitle(const wchar_t* text);
     const char* Title() const { return title.count ? title.items : ""; }
 
+    // The scale its tree is drawn at: positions, sizes, the dirty rectangle
+    // and mouse points are in units of 1/96 inch; the native window, caret
+    // and painter in device pixels.
+    CDisplayScale Scale() const { return CDisplayScale{dpi}; }
+    // The window moved to a display of another DPI (WM_DPICHANGED): takes
+    // the suggested rectangle, makes the painter anew and repaints, keeping
+    // the tree and its state.
+    void ChangeDpi(uint32_t newDpi, const RECT* suggested);
+
     // Window table slot: taken when the window is created, released at teardown.
     void AllocateSlot();
     void ReleaseWindow();
@@ -75,6 +84,7 @@ public:
     RECT posted;            // invalidated natively and not painted yet
     int32_t messageDepth;   // messages of this window being handled
     uint32_t painting;
+    uint32_t dpi;
 
 private:
     // Hands `dirty` to the native window unless that waits or is pending.
@@ -100,3 +110,5 @@ HWND GetWindowHandle(const CWindow* window);
 CWindowEntry* WindowEntry(int32_t slot);
 // True while some entry of the table has a window handle.
 bool AnyWindowHandle();
+// The scale of the window at the root of `control`'s tree (96 DPI without one).
+CDisplayScale ScaleOf(CControl* control);

@@ -2,6 +2,7 @@
 set(ORVEN_PANEL_SOURCES
   panel/HashTable.cpp
   panel/ColorScheme.cpp
+  panel/DisplayScale.cpp
   panel/PanelPainter.cpp
   panel/Control.cpp
   panel/Window.cpp

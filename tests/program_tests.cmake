@@ -36,7 +36,26 @@ if(ORVEN_SOUNDSET_UNIX)
               $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
     set_tests_properties(program_${run} PROPERTIES TIMEOUT 180)
   endforeach()
+  # The keyboard test once more with the display at 150 %.
+  add_test(NAME program_keyboard_144
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_keyboard.sh ${ORVEN_WINE}
+            $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> ${ORVEN_SOUNDSET_UNIX})
+  set_tests_properties(program_keyboard_144 PROPERTIES TIMEOUT 180 ENVIRONMENT ORVEN_TEST_DPI=144)
 endif()
+
+# The window at 120, 144 and 192 DPI against 96, and a DPI change while
+# running, made inside the program's thread by a message hook.
+add_executable(scale_probe program/scale_probe.cpp)
+target_compile_options(scale_probe PRIVATE ${ORVEN_WARNINGS})
+target_link_libraries(scale_probe PRIVATE oleacc ole32 oleaut32)
+add_library(dpi_hook SHARED program/dpi_hook.cpp)
+target_compile_options(dpi_hook PRIVATE ${ORVEN_WARNINGS})
+set_target_properties(dpi_hook PROPERTIES PREFIX "")
+target_link_options(dpi_hook PRIVATE -static -static-libgcc -static-libstdc++)
+add_test(NAME program_scale
+  COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/program/run_scale.sh ${ORVEN_WINE}
+          $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:scale_probe> $<TARGET_FILE:dpi_hook>)
+set_tests_properties(program_scale PROPERTIES TIMEOUT 300)
 
 # A damaged sound set in the real program.
 add_executable(damaged_set program/damaged_set.cpp dls_builder.cpp)
@@ -58,4 +77,13 @@ if(ORVEN_SOUNDSET_UNIX)
             $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> $<TARGET_FILE:dlsindex>
             $<TARGET_FILE:access_client> ${ORVEN_SOUNDSET_UNIX})
   set_tests_properties(program_access PROPERTIES TIMEOUT 240)
+  # Once more at 150 %: locations and hit tests in physical pixels.
+  add_test(NAME program_access_144
+    COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/access/run_access.sh ${ORVEN_WINE}
+            $<TARGET_FILE:OrvenDlsTool> $<TARGET_FILE:render_rows> $<TARGET_FILE:dlsindex>
+            $<TARGET_FILE:access_client> ${ORVEN_SOUNDSET_UNIX})
+  set_tests_properties(program_access_144 PROPERTIES TIMEOUT 240 ENVIRONMENT ORVEN_TEST_DPI=144)
 endif()
+
+# The set-up's package step against a failing mirror, with stand-ins.
+add_test(NAME setup_mirror COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/setup/run_mirror.sh)

@@ -359,8 +359,12 @@ int main(int argc, char** argv) {
             const LONG want = STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED | STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
             Report((row.State() & want) == want && !(row.State() & STATE_SYSTEM_OFFSCREEN),
                    "the selected row is selected, focused and on screen (state " + std::to_string(row.State()) + ")");
+            // A row is 12 units high: 12 pixels at 96 DPI, scaled with the display.
+            HDC screen = GetDC(nullptr);
+            const LONG dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 96;
+            if (screen) ReleaseDC(nullptr, screen);
             const RECT r = row.Location(), l = list.Location();
-            Report(r.bottom - r.top == 12 && r.left >= l.left && r.right <= l.right && r.top >= l.top &&
+            Report(r.bottom - r.top == (12 * dpi + 48) / 96 && r.left >= l.left && r.right <= l.right && r.top >= l.top &&
                        r.bottom <= l.bottom,
                    "the selected row lies inside the list");
             // Hit tests: the client answers the list, the list the row.

@@ -39,7 +39,7 @@ mkdir -p "$work/saved"
 winwork=$(printf 'Z:%s' "$work" | tr / '\\')
 pulse_start "$work"
 program_start "$wine" "$program"
-cx=$((X + 8)) cy=$((Y + 40))
+cx=$((X + $(u 8))) cy=$((Y + $(u 40)))   # coordinates below are in units
 xdotool windowfocus --sync "$window"
 
 # Waits up to 30 s for a visible window titled exactly $1; its id, or nothing.
@@ -91,11 +91,11 @@ fi
 
 # Sustain 1.5 typed, not committed; the wheel scrolls the list to its top and
 # row M is clicked: it plays, and saves, with 1.5.
-xdotool mousemove $((cx + 132 + 90)) $((cy + 86)) click --repeat 2 1
+xdotool mousemove $((cx + $(u $((132 + 90))))) $((cy + $(u 86))) click --repeat 2 1
 xdotool type --delay 20 1.5
-xdotool mousemove $((cx + 40)) $((cy + 200)) click --repeat 80 4
-xdotool mousemove $((cx + 40)) $((cy + 2 + 12 * M + 6)) click 1
-xdotool mousemove $((cx + 132 + 427)) $((cy + 98)) click 1
+xdotool mousemove $((cx + $(u 40))) $((cy + $(u 200))) click --repeat 80 4
+xdotool mousemove $((cx + $(u 40))) $((cy + $(u $((2 + 12 * M + 6))))) click 1
+xdotool mousemove $((cx + $(u $((132 + 427))))) $((cy + $(u 98))) click 1
 name=$(proposed "$M" 0-33075-5512)
 if save_dialog ""; then
     await_file "$work/saved/$name"
@@ -105,10 +105,10 @@ fi
 
 # Sustain -1: nothing to save; a box says why and no file is written.
 files=$(ls "$work/saved" | wc -l)
-xdotool mousemove $((cx + 132 + 90)) $((cy + 86)) click --repeat 2 1
+xdotool mousemove $((cx + $(u $((132 + 90))))) $((cy + $(u 86))) click --repeat 2 1
 xdotool type --delay 20 -- -1
 xdotool key Return
-xdotool mousemove $((cx + 132 + 427)) $((cy + 98)) click 1
+xdotool mousemove $((cx + $(u $((132 + 427))))) $((cy + $(u 98))) click 1
 box=$(await_window Error)
 if [ -n "$box" ]; then
     pass "saving an envelope without sound shows the Error box"
@@ -121,10 +121,10 @@ fi
 [ "$(ls "$work/saved" | wc -l)" -eq "$files" ] && pass "and writes no file" || fail "a file was written"
 
 # Sustain 60, the envelope's Play, and the window closed while it plays.
-xdotool mousemove $((cx + 132 + 90)) $((cy + 86)) click --repeat 2 1
+xdotool mousemove $((cx + $(u $((132 + 90))))) $((cy + $(u 86))) click --repeat 2 1
 xdotool type --delay 20 60
 xdotool key Return
-xdotool mousemove $((cx + 132 + 427)) $((cy + 76)) click 1
+xdotool mousemove $((cx + $(u $((132 + 427))))) $((cy + $(u 76))) click 1
 sleep 1   # a second of the sound
 program_close
 [ "$status" -eq 0 ] && pass "closed while a long sound played, exit code 0" || fail "exit code $status"

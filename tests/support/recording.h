@@ -49,6 +49,7 @@ struct RecordingPainter : IPainter {
     void Translate(POINT d) override;
     HDC GetHDC() override { return nullptr; }
     void Destroy(uint32_t) override {}
+    CDisplayScale Scale() override { return CDisplayScale{kBaseDpi}; }
 
     // "<what> l,t,r,b", with " #<colour>" unless it is 0.
     void Draw(const char* what, const RECT& r, uint32_t colour = 0);
