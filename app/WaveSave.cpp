@@ -60,7 +60,21 @@ void SaveWave(WaveKind kind, uint32_t cue) {
         ShowError(SaveOwnerWindow(), "Error", CueWaveList(cue, listSize) ? kNoWaveData : kWaveNotInSet, cue);
         return;
     }
-    SaveWaveImage(ProposedSaveName(kind, cue, loopStart, loopLength));
+    const CSaveRequest request = {kind, cue, {envelopeParams[0], envelopeParams[1], envelopeParams[2]}};
+    SaveWaveImage(ProposedSaveName(kind, cue, loopStart, loopLength), &request);
+}
+
+bool RebuildSaveImage(const CSaveRequest& request) {
+    float now[3];
+    for (int i = 0; i < 3; ++i) {
+        now[i] = envelopeParams[i];
+        envelopeParams[i] = request.envelope[i];
+    }
+    StopSound();
+    uint32_t loopStart, loopLength;
+    const bool built = BuildWaveImage(request.kind, request.cue, loopStart, loopLength);
+    for (int i = 0; i < 3; ++i) envelopeParams[i] = now[i];
+    return built;
 }
 
 const wchar_t* ProposedSaveName(WaveKind kind, uint32_t cue, uint32_t loopStart, uint32_t loopLength) {
@@ -100,14 +114,18 @@ void ShowError(HWND owner, const char* caption, const char* format, ...) {
     MessageBoxA(owner, text, caption, MB_OK);
 }
 
-void SaveWaveImage(const wchar_t* proposed) {
+void SaveWaveImage(const wchar_t* proposed, const CSaveRequest* request) {
     HWND owner = SaveOwnerWindow();
     const wchar_t* path = ChooseSaveFile(proposed, owner);
     if (!path) {
         RebuildInfoPanel();
         return;
     }
-    if (!WriteWaveImageFile(path)) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
+    // Whatever ran inside the dialog's loop (a timer, a posted message) may
+    // have played, and so replaced the image: the file gets this save's.
+    if (request && !RebuildSaveImage(*request))
+        ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
+    else if (!WriteWaveImageFile(path)) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
     if (owner) InvalidateRect(owner, nullptr, FALSE);
     RebuildInfoPanel();
     PathDirectory(saveFolder, path);

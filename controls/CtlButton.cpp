@@ -67,6 +67,10 @@ void IButton::CButton::OnCaptureLost() {
     if (Pressed) ShowPressed(0);
 }
 
+void IButton::CButton::OnKeyboardFocusLost() {
+    if (Pressed) ShowPressed(0);
+}
+
 int IButton::CButton::OnKeyDown(int32_t key, uint32_t modifiers) {
     // Alt+Enter has no key-up of its own: it presses nothing.
     if (key != KeySpace && (key != KeyEnter || (modifiers & kKeyAlt))) return 0;

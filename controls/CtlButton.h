@@ -46,6 +46,7 @@ public:
         int CanFocus() override;
         void OnFocus(int gained) override;
         void OnCaptureLost() override;
+        void OnKeyboardFocusLost() override;
         int OnKeyDown(int32_t key, uint32_t modifiers) override;
         int OnKeyUp(int32_t key, uint32_t modifiers) override;
         void OnDoubleClick(int32_t button, uint32_t modifiers, POINT point) override;

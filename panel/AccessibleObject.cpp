@@ -317,6 +317,8 @@ HRESULT CAccessibleNode::Post(UINT message, const Target& target) {
     HWND window = target.control->Root()->RootWindowHandle();
     CAccessibleNode* n = NodeFor(target.control);
     if (!window || !n->id) return E_FAIL;
+    // Behind a modal dialog or box nothing may act, as no click can.
+    if (!IsWindowEnabled(window)) return E_ACCESSDENIED;
     return PostMessageW(window, message, WPARAM(n->id), LPARAM(target.child)) ? S_OK : E_FAIL;
 }
 
@@ -383,7 +385,11 @@ HRESULT CAccessibleNode::get_accRole(VARIANT child, VARIANT* out) {
 }
 
 HRESULT CAccessibleNode::get_accState(VARIANT child, VARIANT* out) {
-    return LongProperty(child, out, [](const AccessibleFacts& f) { return LONG(f.state); });
+    const HRESULT result = LongProperty(child, out, [](const AccessibleFacts& f) { return LONG(f.state); });
+    // A disabled window (a modal dialog is up): every control is unavailable.
+    HWND window = SUCCEEDED(result) && control ? control->Root()->RootWindowHandle() : nullptr;
+    if (window && !IsWindowEnabled(window)) out->lVal |= STATE_SYSTEM_UNAVAILABLE;
+    return result;
 }
 
 HRESULT CAccessibleNode::get_accHelp(VARIANT, BSTR* out) { return Text(nullptr, out); }
@@ -637,6 +643,9 @@ void NoteAccessibleWindowFocus(CWindow* window) {
 void RunAccessibleAction(CWindow* window, UINT message, WPARAM w, LPARAM l) {
     CAccessibleNode* n = FindById(uint32_t(w));
     if (!n || n->id != uint32_t(w) || n->control->Root() != window) return;
+    // Posted before a modal dialog opened, it arrives inside the dialog's loop.
+    HWND handle = window->RootWindowHandle();
+    if (handle && !IsWindowEnabled(handle)) return;
     CControl* control = n->control;
     const uint32_t child = uint32_t(l);
     if (message == kAccessibleTakeFocus && !child) {

@@ -413,6 +413,8 @@ void CControl::Refresh() { Invalidate(); }
 
 void CControl::OnCaptureLost() {}
 
+void CControl::OnKeyboardFocusLost() {}
+
 HWND CControl::RootWindowHandle() { return nullptr; }
 
 void CControl::QueueNotification(ControlCallback, uint32_t, const char*, int32_t) {}

@@ -127,6 +127,10 @@ public:
     // control held it: end the operation as a release outside would. The
     // framework has already forgotten the capture.
     virtual void OnCaptureLost();
+    // The window lost the keyboard focus to another: a key held down on
+    // this (the framework's focused) control comes up elsewhere, so a press
+    // it began ends without acting. The framework focus stays.
+    virtual void OnKeyboardFocusLost();
 
     // Services of a root that owns an operating-system window: its handle
     // (given keyboard focus by SetFocusControl) and its notification queue.

@@ -286,6 +286,10 @@ LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l) {
         break;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
+        if (m == WM_KILLFOCUS) {
+            CControl* focused = FocusedControl();
+            if (focused && focused->Root() == win) focused->OnKeyboardFocusLost();
+        }
         NoteAccessibleWindowFocus(win);
         break;
     case WM_GETOBJECT: {

@@ -262,6 +262,17 @@ TEST_F(ButtonWindow, LosingTheFocusMidPressEndsItWithoutAClick) {
     EXPECT_FALSE(button->Pressed);
     Send(WM_KEYUP, VK_RETURN, 0, 0);
     EXPECT_TRUE(notes.empty());
+    // The window loses the keyboard focus (another program), and the key
+    // comes up there: back again, the button is not pressed and its next
+    // key up clicks nothing.
+    SetFocusControl(button);
+    Send(WM_KEYDOWN, VK_SPACE, 0, 0);
+    Send(WM_KILLFOCUS, 0, 0, 0);
+    EXPECT_FALSE(button->Pressed);
+    EXPECT_EQ(button, FocusedControl());
+    Send(WM_SETFOCUS, 0, 0, 0);
+    Send(WM_KEYUP, VK_SPACE, 0, 0);
+    EXPECT_TRUE(notes.empty());
 }
 
 TEST_F(ButtonWindow, FivePixelsHighShowsOnlyTheCaption) {

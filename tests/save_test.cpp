@@ -204,6 +204,26 @@ TEST_F(Save, EnvelopeSaveProposesTheLoopAndTheCounts) {
     DeleteFileW(path.c_str());
 }
 
+UINT_PTR PlayInsideTimer = 0;
+void CALLBACK PlayInside(HWND, UINT, UINT_PTR, DWORD) {
+    KillTimer(nullptr, PlayInsideTimer);
+    PlayWave(WaveKind::Raw, 1);
+}
+
+// What runs inside the dialog's loop (here a timer that plays the raw wave,
+// as a screen reader's posted Play would) cannot change the file: it gets
+// the image of the save that opened the dialog.
+TEST_F(Save, APlayInsideTheDialogLeavesTheSavedImage) {
+    const std::wstring path = folder + L"\\inside.wav";
+    Driver confirm({Confirm(path)});
+    PlayInsideTimer = SetTimer(nullptr, 0, 100, PlayInside);
+    SaveEnvelope(1);
+    ASSERT_EQ(1u, confirm.Finish());
+    ASSERT_TRUE(RenderEnvelopeImage(1));
+    EXPECT_EQ(Image(), Contents(path));
+    DeleteFileW(path.c_str());
+}
+
 // Values that give no sound are refused with the reason, before any dialog;
 // odd counts are named with their sign, never wrapped.
 TEST_F(Save, EnvelopesWithoutSoundAreRefused) {

@@ -479,6 +479,14 @@ int main(int argc, char** argv) {
     Item play = Find(root, "pushbutton|Play|-|Raw Wave");
     if (play.acc) {
         Report(play.Text(&IAccessible::get_accDefaultAction) == "Press", "Play's default action is Press");
+        // Behind a modal dialog (the window disabled) nothing acts and every
+        // control says it is unavailable.
+        EnableWindow(target, FALSE);
+        const HRESULT refused = play.acc->accDoDefaultAction(play.Id());
+        const bool unavailable = (play.State() & STATE_SYSTEM_UNAVAILABLE) != 0;
+        EnableWindow(target, TRUE);
+        Report(FAILED(refused) && unavailable && !(play.State() & STATE_SYSTEM_UNAVAILABLE),
+               "behind a disabled window Play refuses its action and is unavailable");
         events.clear();
         const HRESULT hr = play.acc->accDoDefaultAction(play.Id());
         Await({EVENT_OBJECT_FOCUS});

@@ -43,6 +43,17 @@ program_start() {
     eval "$(xdotool getwindowgeometry --shell "$window")"
 }
 
+# Waits up to 30 s for a visible window titled exactly $1; its id, or nothing.
+await_window() {
+    local found=
+    for _ in $(seq 300); do
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
+        [ -n "$found" ] && break
+        sleep 0.1
+    done
+    echo "$found"
+}
+
 program_close() {
     xdotool mousemove $((X + WIDTH - $(u 20))) $((Y + $(u 20))) click 1
     for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done

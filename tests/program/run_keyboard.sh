@@ -42,16 +42,6 @@ program_start "$wine" "$program"
 cx=$((X + $(u 8))) cy=$((Y + $(u 40)))   # coordinates below are in units
 xdotool windowfocus --sync "$window"
 
-# Waits up to 30 s for a visible window titled exactly $1; its id, or nothing.
-await_window() {
-    local found=
-    for _ in $(seq 300); do
-        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
-        [ -n "$found" ] && break
-        sleep 0.1
-    done
-    echo "$found"
-}
 # Answers the save dialog: types $1 into it when given, then Enter.
 save_dialog() {
     local dialog

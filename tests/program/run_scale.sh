@@ -24,15 +24,6 @@ click_at() { xdotool mousemove $((X + $(u 8) + $(u $1))) $((Y + $(u 40) + $(u $2
 # The centre, in units, of a control of the 96-DPI facts.
 centre() { awk -v c="$1" '$1 == "control" && index($0, c " ") == 9 { print $(NF-3) + int($(NF-1) / 2), $(NF-2) + int($NF / 2); exit }' "$work/f96"; }
 selected() { sed -n 's/^selected //p' "$1"; }
-await_window() {
-    local found=
-    for _ in $(seq 300); do
-        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || true
-        [ -n "$found" ] && break
-        sleep 0.1
-    done
-    echo "$found"
-}
 # A click on a row (display row 3) and on the envelope's Save, at scaled
 # positions: the row is chosen, and Save opens its dialog.
 clicks() {
