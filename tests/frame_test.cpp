@@ -182,12 +182,12 @@ TEST(FramePlacement, CentredOrAtTheCorner) {
 }
 
 TEST_F(FixedFrame, WindowSurroundsTheCentredClientArea) {
-    ASSERT_EQ(1024, GetSystemMetrics(SM_CXSCREEN));
-    ASSERT_EQ(768, GetSystemMetrics(SM_CYSCREEN));
+    // The 592 x 480 client area centred on the screen, the frame around it.
+    const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
     RECT r;
     GetWindowRect(shared.window, &r);
-    EXPECT_EQ(208, r.left);
-    EXPECT_EQ(104, r.top);
+    EXPECT_EQ((sw - 592) / 2 - 8, r.left);
+    EXPECT_EQ((sh - 480) / 2 - 40, r.top);
     EXPECT_EQ(608, r.right - r.left);
     EXPECT_EQ(528, r.bottom - r.top);
     RECT client;
@@ -196,8 +196,8 @@ TEST_F(FixedFrame, WindowSurroundsTheCentredClientArea) {
     EXPECT_EQ(480, client.bottom);
     POINT corner = {0, 0};
     ClientToScreen(shared.window, &corner);
-    EXPECT_EQ(216, corner.x);
-    EXPECT_EQ(144, corner.y);
+    EXPECT_EQ((sw - 592) / 2, corner.x);
+    EXPECT_EQ((sh - 480) / 2, corner.y);
     EXPECT_EQ(592, shared.panel->width);
     EXPECT_EQ(480, shared.panel->height);
     EXPECT_TRUE(IsWindowVisible(shared.window));
@@ -545,8 +545,8 @@ TEST_F(SizableFrame, ButtonsActOnlyWhenReleasedOverThemselves) {
 
     RECT r;
     GetWindowRect(shared.window, &r);
-    EXPECT_EQ(304, r.left);
-    EXPECT_EQ(194, r.top);
+    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - 400) / 2 - 8, r.left);
+    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - 300) / 2 - 40, r.top);
     EXPECT_EQ(W, r.right - r.left);
     EXPECT_EQ(H, r.bottom - r.top);
 }

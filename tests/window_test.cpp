@@ -427,7 +427,7 @@ TEST_F(PanelWindow, CaptionShowsTheTitleDecodedFromUtf8) {
 }
 
 TEST(WindowTable, APanelLargerThanTheScreenKeepsItsFrameOnIt) {
-    CPanel* big = CreatePanel(L"big", 2000, 900, 1, 1);
+    CPanel* big = CreatePanel(L"big", 4000, 3000, 1, 1);   // larger than any test display
     big->AddRef();
     RECT outer, client = {0, 0, 0, 0};
     HWND h = GetWindowHandle(big);
