@@ -45,6 +45,21 @@ const char* DisplayPath(const wchar_t* path) {
     return narrow;
 }
 
+// Stops the sound and builds the request's image in WaveImage again (the
+// envelope as it was asked for; the current one is kept).
+bool RebuildSaveImage(const CSaveRequest& request) {
+    float now[3];
+    for (int i = 0; i < 3; ++i) {
+        now[i] = envelopeParams[i];
+        envelopeParams[i] = request.envelope[i];
+    }
+    StopSound();
+    uint32_t loopStart, loopLength;
+    const bool built = BuildWaveImage(request.kind, request.cue, loopStart, loopLength);
+    for (int i = 0; i < 3; ++i) envelopeParams[i] = now[i];
+    return built;
+}
+
 }  // namespace
 
 void SaveWave(WaveKind kind, uint32_t cue) {
@@ -60,22 +75,11 @@ void SaveWave(WaveKind kind, uint32_t cue) {
         ShowError(SaveOwnerWindow(), "Error", CueWaveList(cue, listSize) ? kNoWaveData : kWaveNotInSet, cue);
         return;
     }
-    const CSaveRequest request = {kind, cue, {envelopeParams[0], envelopeParams[1], envelopeParams[2]}};
+    const CSaveRequest request = {kind, cue, {envelopeParams[0], envelopeParams[1], envelopeParams[2]},
+                                  WaveImageBuilds()};
     SaveWaveImage(ProposedSaveName(kind, cue, loopStart, loopLength), &request);
 }
 
-bool RebuildSaveImage(const CSaveRequest& request) {
-    float now[3];
-    for (int i = 0; i < 3; ++i) {
-        now[i] = envelopeParams[i];
-        envelopeParams[i] = request.envelope[i];
-    }
-    StopSound();
-    uint32_t loopStart, loopLength;
-    const bool built = BuildWaveImage(request.kind, request.cue, loopStart, loopLength);
-    for (int i = 0; i < 3; ++i) envelopeParams[i] = now[i];
-    return built;
-}
 
 const wchar_t* ProposedSaveName(WaveKind kind, uint32_t cue, uint32_t loopStart, uint32_t loopLength) {
     const char* name = SelectedInstrumentFileName();
@@ -123,9 +127,9 @@ void SaveWaveImage(const wchar_t* proposed, const CSaveRequest* request) {
     }
     // Whatever ran inside the dialog's loop (a timer, a posted message) may
     // have played, and so replaced the image: the file gets this save's.
-    if (request && !RebuildSaveImage(*request))
+    const bool replaced = request && WaveImageBuilds() != request->builds;
+    if ((replaced && !RebuildSaveImage(*request)) || !WriteWaveImageFile(path))
         ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
-    else if (!WriteWaveImageFile(path)) ShowError(owner, "Error", "Error saving to \"%s\"", DisplayPath(path));
     if (owner) InvalidateRect(owner, nullptr, FALSE);
     RebuildInfoPanel();
     PathDirectory(saveFolder, path);

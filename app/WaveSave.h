@@ -38,20 +38,19 @@ const wchar_t* ChooseSaveFile(const wchar_t* proposed, HWND owner);
 // A message box with an OK button and at most 4095 bytes of text.
 void ShowError(HWND owner, const char* caption, const char* format, ...);
 
-// What a save was asked for: the image is built again from it once the path
-// is known, so that nothing run while the dialog was open changes the file.
+// What a save was asked for, and WaveImageBuilds once its image was built:
+// when another build replaced the image while the dialog was open, it is
+// built again from the request, so that the file is this save's.
 struct CSaveRequest {
     WaveKind kind;
     uint32_t cue;
     float envelope[3];
+    uint32_t builds;
 };
-// Stops the sound and builds the request's image in WaveImage (the envelope
-// as it was asked for; the current one is kept). False when it cannot be built.
-bool RebuildSaveImage(const CSaveRequest& request);
 
 // Asks for a file under `proposed` and writes WaveImage (with a request:
-// the request's image, built afresh) to it, reporting a failure; then
-// repaints, rebuilds the panel and remembers the folder.
+// the request's image) to it, reporting a failure; then repaints, rebuilds
+// the panel and remembers the folder.
 void SaveWaveImage(const wchar_t* proposed, const CSaveRequest* request = nullptr);
 
 // The selected instrument's name as a file name ("" when there is none).

@@ -284,12 +284,12 @@ LRESULT HandleMessage(CWindow* win, HWND h, UINT m, WPARAM w, LPARAM l) {
     case WM_PAINT:
         win->PaintWindow();
         break;
-    case WM_SETFOCUS:
     case WM_KILLFOCUS:
-        if (m == WM_KILLFOCUS) {
-            CControl* focused = FocusedControl();
-            if (focused && focused->Root() == win) focused->OnKeyboardFocusLost();
-        }
+        if (CControl* focused = FocusedControl())
+            if (focused->Root() == win) focused->OnKeyboardFocusLost();
+        NoteAccessibleWindowFocus(win);
+        break;
+    case WM_SETFOCUS:
         NoteAccessibleWindowFocus(win);
         break;
     case WM_GETOBJECT: {

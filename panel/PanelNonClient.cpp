@@ -156,10 +156,6 @@ void CreateFrame(uint32_t style, CFrame* f, HWND window) {
                (r.bottom - r.top) + top + border, TRUE);
 }
 
-void SetFrameDpi(CFrame* f, uint32_t dpi) {
-    if (f) f->dpi = SaneDpi(dpi);
-}
-
 int FrameHitTest(const CFrame* f, POINT device) {
     const LONG w = FrameWidth(f), h = FrameHeight(f);
     const POINT pt = ScaleOf(f).CellOf(device);
@@ -195,16 +191,15 @@ LRESULT CALLBACK FrameProc(HWND window, UINT m, WPARAM w, LPARAM l) {
         RECT* r = reinterpret_cast<RECT*>(l);
         f->windowRect = *r;
         const CDisplayScale scale = ScaleOf(f);
-        const RECT window = *r;
         const LONG w = FrameWidth(f), h = FrameHeight(f);
-        r->left = window.left + scale.Edge(kBorder);
-        r->top = window.top + scale.Edge(kTop);
-        r->right = window.left + scale.Edge(w - kBorder);
-        r->bottom = window.top + scale.Edge(h - kBorder);
+        r->left = f->windowRect.left + scale.Edge(kBorder);
+        r->top = f->windowRect.top + scale.Edge(kTop);
+        r->right = f->windowRect.left + scale.Edge(w - kBorder);
+        r->bottom = f->windowRect.top + scale.Edge(h - kBorder);
         return 0;
     }
-    case WM_DPICHANGED:
-        SetFrameDpi(f, LOWORD(w));
+    case WM_DPICHANGED:   // drawn and hit-tested at the new DPI from now on
+        f->dpi = SaneDpi(LOWORD(w));
         break;
     case WM_NCHITTEST: {
         RefreshWindowRect(f);

@@ -39,6 +39,4 @@ void CreateFrame(uint32_t style, CFrame* frame, HWND window);
 // point are taken to units at the frame's DPI. Hit code of a point in window
 // coordinates (device pixels), for the frame's last seen size.
 int FrameHitTest(const CFrame* frame, POINT point);
-// The frame is drawn and hit-tested at this DPI from now on (WM_DPICHANGED).
-void SetFrameDpi(CFrame* frame, uint32_t dpi);
 LRESULT CALLBACK FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

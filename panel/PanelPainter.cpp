@@ -177,7 +177,7 @@ void CPainter::FillCells(const RECT& cells, COLORREF colour) {
 }
 
 void CPainter::WideLine(POINT from, POINT to, COLORREF colour, int rop) {
-    const LONG w = scale.Edge(1) - scale.Edge(0) > 1 ? scale.Edge(1) - scale.Edge(0) : 1;
+    const LONG unit = scale.Edge(1) - scale.Edge(0), w = unit > 1 ? unit : 1;
     const LOGBRUSH brush = {BS_SOLID, colour, 0};
     HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_SQUARE | PS_JOIN_MITER, DWORD(w), &brush,
                             0, nullptr);

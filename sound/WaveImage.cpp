@@ -32,7 +32,16 @@ void ReserveWaveImage() {
     WaveImage.count = kWaveImageReserve;
 }
 
-void ClearWaveImage() { WaveImage.SetCapacity(WaveImage.capacity, 0); }
+namespace {
+uint32_t imageBuilds = 0;
+}  // namespace
+
+void ClearWaveImage() {
+    WaveImage.SetCapacity(WaveImage.capacity, 0);
+    ++imageBuilds;
+}
+
+uint32_t WaveImageBuilds() { return imageBuilds; }
 
 void AppendWaveBytes(const void* bytes, uint32_t size) {
     const uint32_t at = WaveImage.count;

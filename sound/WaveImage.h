@@ -17,8 +17,10 @@ extern TArray<uint8_t>& WaveImage;   // a process-wide object of the sound layer
 // Sets the count to the reserve so that the storage exists before any build.
 void ReserveWaveImage();
 
-// Empties WaveImage (keeping its storage) and appends bytes to it.
+// Empties WaveImage (keeping its storage) and appends bytes to it. Every
+// build starts with the clearing, which WaveImageBuilds counts.
 void ClearWaveImage();
+uint32_t WaveImageBuilds();
 void AppendWaveBytes(const void* bytes, uint32_t size);
 void AppendWaveU32(uint32_t value);
 

@@ -55,12 +55,10 @@ def to_scale(f96, fd, dpi):
         sign = lambda a, b: (a > b) - (a < b)
         pairs = list(zip(c96, cd))
         for ((na, a96), (_, ad)), ((nb, b96), (_, bd)) in itertools.combinations(pairs, 2):
-            for i, j in itertools.product((0, 2), (0, 2)):
-                if sign(a96[i], b96[j]) != sign(ad[i], bd[j]):
-                    ok = fail(f"{na} and {nb}: x edges {a96[i]}/{b96[j]} became {ad[i]}/{bd[j]}")
-            for i, j in itertools.product((1, 3), (1, 3)):
-                if sign(a96[i], b96[j]) != sign(ad[i], bd[j]):
-                    ok = fail(f"{na} and {nb}: y edges {a96[i]}/{b96[j]} became {ad[i]}/{bd[j]}")
+            for axis, edges in (("x", (0, 2)), ("y", (1, 3))):
+                for i, j in itertools.product(edges, edges):
+                    if sign(a96[i], b96[j]) != sign(ad[i], bd[j]):
+                        ok = fail(f"{na} and {nb}: {axis} edges {a96[i]}/{b96[j]} became {ad[i]}/{bd[j]}")
     print(f"{len(cd)} controls at {dpi} DPI, window {wd}")
     return ok
 

@@ -117,12 +117,8 @@ click 387 36                    # its raw Play button
 sleep 2
 # Save dialogs: wait for one, type into it (or not), confirm.
 save_through_dialog() {
-    local dialog=
-    for _ in $(seq 100); do
-        dialog=$(xdotool search --onlyvisible --name '^Save\.\.\.$' 2>/dev/null | head -n 1) || true
-        [ -n "$dialog" ] && break
-        sleep 0.1
-    done
+    local dialog
+    dialog=$(await_window 'Save\.\.\.')
     [ -n "$dialog" ] || { fail "no save dialog"; return; }
     sleep 0.5
     [ -n "$1" ] && xdotool type --delay 20 "$1"

@@ -32,7 +32,7 @@ clicks() {
     facts "$work/c$dpi"
     [ "$(selected "$work/c$dpi")" = "$row3" ] && pass "$dpi DPI: a click on row 3 chose \"$row3\"" ||
         fail "$dpi DPI: a click on row 3 chose \"$(selected "$work/c$dpi")\", not \"$row3\""
-    read -r sx sy < <(centre 'push_button|Save' | tail -n 1)
+    read -r sx sy < <(centre 'push_button|Save')
     click_at "$sx" "$sy"
     local dialog
     dialog=$(await_window 'Save\.\.\.')
