@@ -10,11 +10,13 @@
 
 namespace {
 
-// The COM entry points, loaded with the first request.
+// The COM entry points, loaded with the first request, and the apartment
+// objects are served from.
 struct ComLibraries {
     bool tried;
-    bool ready;
-    bool initialised;   // by us: uninitialised at shutdown
+    bool loaded;
+    bool ready;   // COM initialised by us on `thread`, a single-threaded apartment
+    DWORD thread;
     HRESULT(WINAPI* CoInitializeEx)(void*, DWORD);
     void(WINAPI* CoUninitialize)();
     HRESULT(WINAPI* CoDisconnectObject)(IUnknown*, DWORD);
@@ -29,8 +31,8 @@ void Load(F& function, HMODULE library, const char* name) {
     function = library ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name))) : nullptr;
 }
 
-bool LoadCom() {
-    if (com.tried) return com.ready;
+bool LoadLibraries() {
+    if (com.tried) return com.loaded;
     com.tried = true;
     HMODULE ole32 = LoadLibraryW(L"ole32.dll");
     HMODULE oleaut32 = LoadLibraryW(L"oleaut32.dll");
@@ -41,14 +43,22 @@ bool LoadCom() {
     Load(com.SysAllocString, oleaut32, "SysAllocString");
     Load(com.LresultFromObject, oleacc, "LresultFromObject");
     Load(com.CreateStdAccessibleObject, oleacc, "CreateStdAccessibleObject");
-    if (!com.CoInitializeEx || !com.CoUninitialize || !com.CoDisconnectObject || !com.SysAllocString ||
-        !com.LresultFromObject || !com.CreateStdAccessibleObject)
-        return false;
+    com.loaded = com.CoInitializeEx && com.CoUninitialize && com.CoDisconnectObject && com.SysAllocString &&
+                 com.LresultFromObject && com.CreateStdAccessibleObject;
+    return com.loaded;
+}
+
+// Objects live on this thread's heap and answer on this thread: only a
+// single-threaded apartment delivers calls here. A thread already of the
+// multithreaded apartment (RPC_E_CHANGED_MODE) is not served.
+bool StartCom() {
+    if (com.ready) return com.thread == GetCurrentThreadId();
+    if (!LoadLibraries()) return false;
     const HRESULT result = com.CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    // Initialised already in another mode: usable, not ours to end.
-    com.initialised = SUCCEEDED(result);
-    com.ready = SUCCEEDED(result) || result == RPC_E_CHANGED_MODE;
-    return com.ready;
+    if (FAILED(result)) return false;
+    com.ready = true;   // S_FALSE too: each success is paired with an uninitialise
+    com.thread = GetCurrentThreadId();
+    return true;
 }
 
 const LONG kNoneAnnounced = 1;   // ids are never positive
@@ -70,7 +80,7 @@ struct Target {
 class CAccessibleNode final : public IAccessible {
 public:
     CAccessibleNode(CControl* c, int32_t r)
-        : control(c), row(r), id(0), span(0), refs(0), held(false), pending(false), tracked(false), valueHash(0),
+        : control(c), row(r), id(0), span(0), refs(0), held(false), client(false), pending(false), tracked(false), valueHash(0),
           selected(0), announced(kNoneAnnounced), reorder(false), next(nodes), prev(nullptr) {
         if (nodes) nodes->prev = this;
         nodes = this;
@@ -134,7 +144,11 @@ public:
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
-    bool IsRoot() const { return row < 0 && control && !control->parent; }
+    // Only the object a window gave for its client answers as the client.
+    bool IsRoot() const { return client && control; }
+    // RPC_E_DISCONNECTED once the control is gone; E_FAIL while it lies in
+    // no window's tree (a shared control its parent left behind).
+    HRESULT Alive() const;
     // The target of `child` and its facts; an error when the control is
     // gone or the id names nothing.
     HRESULT Resolve(const VARIANT& child, Target& target, AccessibleFacts& facts);
@@ -152,6 +166,7 @@ public:
     uint32_t span;
     LONG refs;
     bool held;           // the registry's reference of a control's object
+    bool client;         // the window's client
     bool pending;        // to be disconnected
     // What the client last heard: a tracked control's value and selected
     // child; the root's announced focus and a reorder owed.
@@ -254,8 +269,15 @@ void DescribeClient(CControl* root, AccessibleFacts& facts) {
     facts.selectedChild = 0;
 }
 
-HRESULT CAccessibleNode::Resolve(const VARIANT& child, Target& target, AccessibleFacts& facts) {
+HRESULT CAccessibleNode::Alive() const {
     if (!control) return RPC_E_DISCONNECTED;
+    if (client) return S_OK;
+    const CAccessibleNode* root = FindNode(control->Root());
+    return root && root->client ? S_OK : E_FAIL;
+}
+
+HRESULT CAccessibleNode::Resolve(const VARIANT& child, Target& target, AccessibleFacts& facts) {
+    if (const HRESULT dead = Alive(); FAILED(dead)) return dead;
     if (child.vt != VT_I4) return E_INVALIDARG;
     const LONG id = child.lVal;
     target = Target{control, 0, false};
@@ -325,7 +347,7 @@ HRESULT CAccessibleNode::Post(UINT message, const Target& target) {
 HRESULT CAccessibleNode::get_accParent(IDispatch** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (!control) return RPC_E_DISCONNECTED;
+    if (const HRESULT dead = Alive(); FAILED(dead)) return dead;
     if (row >= 0) {
         *out = DispatchOf(control);
         return S_OK;
@@ -356,7 +378,8 @@ HRESULT CAccessibleNode::get_accChildCount(LONG* out) {
 HRESULT CAccessibleNode::get_accChild(VARIANT child, IDispatch** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    if (row >= 0) return control ? E_INVALIDARG : RPC_E_DISCONNECTED;
+    if (const HRESULT dead = Alive(); FAILED(dead)) return dead;
+    if (row >= 0) return E_INVALIDARG;
     Target target;
     AccessibleFacts facts;
     const HRESULT result = Resolve(child, target, facts);
@@ -405,7 +428,7 @@ HRESULT CAccessibleNode::get_accKeyboardShortcut(VARIANT, BSTR* out) { return Te
 HRESULT CAccessibleNode::get_accFocus(VARIANT* out) {
     if (!out) return E_POINTER;
     out->vt = VT_EMPTY;
-    if (!control) return RPC_E_DISCONNECTED;
+    if (const HRESULT dead = Alive(); FAILED(dead)) return dead;
     if (row >= 0) return S_OK;
     HWND window = control->Root()->RootWindowHandle();
     if (!window || window != KeyboardFocusWindow()) return S_OK;
@@ -426,7 +449,7 @@ HRESULT CAccessibleNode::get_accFocus(VARIANT* out) {
 HRESULT CAccessibleNode::get_accSelection(VARIANT* out) {
     if (!out) return E_POINTER;
     out->vt = VT_EMPTY;
-    if (!control) return RPC_E_DISCONNECTED;
+    if (const HRESULT dead = Alive(); FAILED(dead)) return dead;
     if (row >= 0 || IsRoot()) return S_OK;
     AccessibleFacts facts;
     DescribeControl(control, 0, facts);
@@ -526,7 +549,7 @@ HRESULT CAccessibleNode::accNavigate(LONG direction, VARIANT start, VARIANT* out
 HRESULT CAccessibleNode::accHitTest(LONG x, LONG y, VARIANT* out) {
     if (!out) return E_POINTER;
     out->vt = VT_EMPTY;
-    if (!control) return RPC_E_DISCONNECTED;
+    if (const HRESULT dead = Alive(); FAILED(dead)) return dead;
     CControl* root = control->Root();
     HWND window = root->RootWindowHandle();
     if (!window) return E_FAIL;
@@ -586,18 +609,44 @@ uint32_t HashValue(const AccessibleFacts& facts) {
     return h;
 }
 
+// From the control's destructor: its objects answer an error from now on.
+void AccessibleControlGone(CControl* control) {
+    if (!nodes) return;
+    bool any = false;
+    for (CAccessibleNode* n = nodes; n; n = n->next)
+        if (n->control == control) {
+            n->control = nullptr;
+            n->pending = true;
+            any = true;
+        }
+    // The window's client has lost a child: its clients re-read it.
+    if (control->parent)
+        if (CAccessibleNode* root = FindNode(control->Root())) root->reorder = true;
+    if (any) DisconnectPending();
+}
+
 }  // namespace
 
 bool AnswerGetObject(CWindow* window, WPARAM w, LPARAM l, LRESULT& answer) {
-    if (DWORD(l) != DWORD(OBJID_CLIENT) || !window || !LoadCom()) return false;
+    if (DWORD(l) != DWORD(OBJID_CLIENT) || !window) return false;
+    answer = 0;
+    if (!StartCom()) return true;
     CAccessibleNode* root = NodeFor(window);
+    root->client = true;
+    SetControlGoneHook(AccessibleControlGone);
     answer = com.LresultFromObject(__uuidof(IAccessible), w, static_cast<IAccessible*>(root));
     serving = true;
     return true;
 }
 
 void SyncAccessibleEvents(CWindow* window, HWND handle) {
-    if (!serving || !window || !handle) return;
+    // An in-context hook may ask for objects from inside NotifyWinEvent; the
+    // WM_GETOBJECT that sends ends in a sync of its own, which must not fire
+    // again what the outer one is announcing. So each change is recorded
+    // before its event, and a sync inside a sync does nothing.
+    static bool syncing = false;
+    if (!serving || !window || !handle || syncing) return;
+    syncing = true;
     CAccessibleNode* root = NodeFor(window);
     if (root->reorder) {
         root->reorder = false;
@@ -610,30 +659,28 @@ void SyncAccessibleEvents(CWindow* window, HWND handle) {
         CAccessibleNode* n = NodeFor(c);
         DescribeControl(c, 0, facts);
         const uint32_t hash = HashValue(facts);
-        if (!n->tracked) {
-            n->tracked = true;
-        } else {
-            if (hash != n->valueHash) Fire(handle, EVENT_OBJECT_VALUECHANGE, EventId(n, 0));
-            if (facts.selectedChild != n->selected && facts.selectedChild)
-                Fire(handle, EVENT_OBJECT_SELECTION, EventId(n, facts.selectedChild));
-        }
+        const bool changed = n->tracked && hash != n->valueHash;
+        const bool chosen = n->tracked && facts.selectedChild && facts.selectedChild != n->selected;
+        n->tracked = true;
         n->valueHash = hash;
         n->selected = facts.selectedChild;
+        if (changed) Fire(handle, EVENT_OBJECT_VALUECHANGE, EventId(n, 0));
+        if (chosen) Fire(handle, EVENT_OBJECT_SELECTION, EventId(n, facts.selectedChild));
     }
-    if (KeyboardFocusWindow() != handle) {
-        root->announced = kNoneAnnounced;
-        return;
-    }
-    LONG now = CHILDID_SELF;
-    CControl* focused = FocusedControl();
-    if (focused && focused->Root() == window && focused->AccessibleRole()) {
-        DescribeControl(focused, 0, facts);
-        now = EventId(NodeFor(focused), facts.selectedChild);
+    LONG now = kNoneAnnounced;
+    if (KeyboardFocusWindow() == handle) {
+        now = CHILDID_SELF;
+        CControl* focused = FocusedControl();
+        if (focused && focused->Root() == window && focused->AccessibleRole()) {
+            DescribeControl(focused, 0, facts);
+            now = EventId(NodeFor(focused), facts.selectedChild);
+        }
     }
     if (now != root->announced) {
         root->announced = now;
-        Fire(handle, EVENT_OBJECT_FOCUS, now);
+        if (now != kNoneAnnounced) Fire(handle, EVENT_OBJECT_FOCUS, now);
     }
+    syncing = false;
 }
 
 void NoteAccessibleWindowFocus(CWindow* window) {
@@ -658,21 +705,6 @@ void RunAccessibleAction(CWindow* window, UINT message, WPARAM w, LPARAM l) {
     window->DeliverNotifications();
 }
 
-void AccessibleControlGone(CControl* control) {
-    if (!nodes) return;
-    bool any = false;
-    for (CAccessibleNode* n = nodes; n; n = n->next)
-        if (n->control == control) {
-            n->control = nullptr;
-            n->pending = true;
-            any = true;
-        }
-    // The window's client has lost a child: its clients re-read it.
-    if (control->parent)
-        if (CAccessibleNode* root = FindNode(control->Root())) root->reorder = true;
-    if (any) DisconnectPending();
-}
-
 void ShutDownAccessibility() {
     for (CAccessibleNode* n = nodes; n; n = n->next) {
         n->control = nullptr;
@@ -680,6 +712,7 @@ void ShutDownAccessibility() {
     }
     DisconnectPending();
     serving = false;
-    if (com.initialised) com.CoUninitialize();
-    com.initialised = false;
+    // A later request in this process starts COM again.
+    if (com.ready) com.CoUninitialize();
+    com.ready = false;
 }

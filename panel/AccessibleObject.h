@@ -8,7 +8,9 @@
 // made on demand and carries a block of ids: -id names the control (and
 // -(id + k) its simple child k) in events and in the root's get_accChild.
 // The COM libraries are loaded, and COM initialised on this thread, with the
-// first request; a run without a screen reader never loads them.
+// first request; a run without a screen reader never loads them. Only a
+// single-threaded apartment is served: a thread COM already made
+// multithreaded answers WM_GETOBJECT with 0.
 //
 // Events, from the first request on, after each message of the window
 // (NotifyWinEvent with the window and OBJID_CLIENT): FOCUS when the focus
@@ -45,8 +47,6 @@ void SyncAccessibleEvents(CWindow* window, HWND handle);
 void NoteAccessibleWindowFocus(CWindow* window);
 // Runs a posted default action or focus request.
 void RunAccessibleAction(CWindow* window, UINT message, WPARAM w, LPARAM l);
-// From the control's destructor: its objects are disconnected.
-void AccessibleControlGone(CControl* control);
 // At shutdown, after every window has gone: what is left is disconnected
 // and COM is uninitialised.
 void ShutDownAccessibility();

@@ -1,15 +1,16 @@
 #include "Control.h"
 
-#include "AccessibleObject.h"
-
 namespace {
 
 CControl* focusedControl = nullptr;
 CControl* captureControl = nullptr;
 HWND keyboardFocusWindow = nullptr;   // as the window procedure heard it
 CControlWatch* watches = nullptr;   // innermost first
+ControlGoneHook goneHook = nullptr;
 
 }  // namespace
+
+void SetControlGoneHook(ControlGoneHook hook) { goneHook = hook; }
 
 CControlWatch::CControlWatch(const CControl* control) : watched(control), next(watches) { watches = this; }
 
@@ -91,8 +92,7 @@ CControl::CControl()
 }
 
 CControl::~CControl() {
-    // A screen reader's objects of this control answer an error from now on.
-    AccessibleControlGone(this);
+    if (goneHook) goneHook(this);
     // Ordinary children go with their parent; shared ones stay alive.
     CControl* child = children.First();
     while (child) {

@@ -221,6 +221,11 @@ void NoteKeyboardFocus(HWND window, bool gained);
 // The window that has the keyboard focus as the window procedure heard it.
 HWND KeyboardFocusWindow();
 
+// Run first in every control's destructor, so that what a layer above keeps
+// of the control (a screen reader's objects) is let go. One hook per process.
+typedef void (*ControlGoneHook)(CControl* control);
+void SetControlGoneHook(ControlGoneHook hook);
+
 // Takes the capture from its control without a release: the window lost it.
 // The control, if any, is returned and then hears OnCaptureLost from the
 // caller.
