@@ -248,6 +248,11 @@ TEST(SliderKeys, StepsOfAHundredthHeldToTheRange) {
         {KeyLeft, 60.0f, 0, 1, true, 0.99f},   {KeyRight, nan, 0, 1, true, 0.01f},
         {KeyRight, 0.304f, 0, 1, true, 0.31f}, {KeyRight, 5.0f, 0, 10, true, 5.1f},
         {KeyRight, 0.5f, 1, 1, true, 0.5f},    {KeyTab, 0.5f, 0, 1, false, 0.0f},
+        // Held just below a hundredth (0.29f is 0.28999...) or just above
+        // (0.1f is 0.10000...1): the step starts from the nearest one.
+        {KeyRight, 0.29f, 0, 1, true, 0.3f},   {KeyLeft, 0.29f, 0, 1, true, 0.28f},
+        {KeyRight, 0.7f, 0, 1, true, 0.71f},   {KeyLeft, 0.58f, 0, 1, true, 0.57f},
+        {KeyRight, 0.1f, 0, 1, true, 0.11f},   {KeyLeft, 0.1f, 0, 1, true, 0.09f},
     };
     for (const Row& r : rows) {
         float moved = 0.0f;
