@@ -3,7 +3,9 @@
 // expected facts, listens to the window events while it drives the program
 // with keys (Down in the list, Tab round the cycle both ways, typing in an
 // edit, a slider key), presses the raw wave's Play by its default action,
-// and checks that an object of a control that went answers an error. Last
+// and checks that an object of a control that went answers an error. Then,
+// behind the save dialog opened from the keyboard, Play's default action and
+// a row's selection are refused, and the path is typed into the dialog. Last
 // it prints "holding" and keeps its objects until the program has exited.
 //
 // usage: access_client EXPECT_FILE
@@ -13,6 +15,7 @@
 //   row R NAME                         a row's name (0-based, display order)
 //   selected R                         the row selected at start
 //   down R                             the row Down selects
+//   save PATH                          where to save behind the dialog
 #include <windows.h>
 
 #include <oleacc.h>
@@ -281,18 +284,43 @@ Item Find(IAccessible* root, const std::string& want) {
     return found;
 }
 
+std::wstring Wide(const std::string& s) {
+    std::wstring w(s.size() + 1, L'\0');
+    w.resize(size_t(MultiByteToWideChar(CP_UTF8, 0, s.c_str(), -1, &w[0], int(w.size()))) - 1);
+    return w;
+}
+
+// The program's modal dialog, once it is up and its focus is inside it.
+HWND AwaitDialog() {
+    HWND dialog = nullptr;
+    PumpUntil([&] {
+        dialog = nullptr;
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !dialog;
+             w = FindWindowExW(nullptr, w, L"#32770", nullptr))
+            if (GetWindow(w, GW_OWNER) == target && IsWindowVisible(w)) dialog = w;
+        GUITHREADINFO info = {};
+        info.cbSize = sizeof info;
+        return dialog && !IsWindowEnabled(target) &&
+               GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info) && info.hwndFocus &&
+               IsChild(dialog, info.hwndFocus);
+    }, 30000);
+    return dialog;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     std::vector<std::string> tree, rowNames;
     long rows = 0, selected = -1, down = -1;
+    std::wstring savePath;
     std::vector<std::pair<long, std::string>> namedRows;
     for (const std::string& line : ReadLines(argv[1])) {
         if (line.compare(0, 5, "tree ") == 0) tree.push_back(line.substr(5));
         else if (line.compare(0, 5, "rows ") == 0) rows = std::atol(line.c_str() + 5);
         else if (line.compare(0, 9, "selected ") == 0) selected = std::atol(line.c_str() + 9);
         else if (line.compare(0, 5, "down ") == 0) down = std::atol(line.c_str() + 5);
+        else if (line.compare(0, 5, "save ") == 0) savePath = Wide(line.substr(5));
         else if (line.compare(0, 4, "row ") == 0) {
             const size_t space = line.find(' ', 4);
             namedRows.emplace_back(std::atol(line.c_str() + 4), line.substr(space + 1));
@@ -475,8 +503,47 @@ int main(int argc, char** argv) {
         sustain.Drop();
     }
 
-    // The raw wave's Play, pressed by its default action.
+    // The raw wave's Play: refused behind the dialog, then pressed by its
+    // default action (after the save, since a save stops what plays).
     Item play = Find(root, "pushbutton|Play|-|Raw Wave");
+
+    // Behind the save dialog: the envelope's Save focused, Enter.
+    // While the dialog is up, Play's default action and a row's selection
+    // are refused, and nothing they asked for runs; the file saved is the
+    // chosen row's enveloped image (the script compares its bytes).
+    if (!savePath.empty() && list.acc && down >= 0 && rows > 3) {
+        Item save = Find(root, "pushbutton|Save|-|Envelope");
+        events.clear();
+        const HRESULT focused = save.acc ? save.acc->accSelect(SELFLAG_TAKEFOCUS, save.Id()) : E_FAIL;
+        Item heard = SUCCEEDED(focused) && Await({EVENT_OBJECT_FOCUS}) ? Last(EVENT_OBJECT_FOCUS) : Item();
+        Report(Line(heard) == "pushbutton|Save|-|Envelope", "accSelect focuses the envelope's Save: " + Line(heard));
+        heard.Drop();
+        save.Drop();
+        SendKey(VK_RETURN);
+        HWND dialog = AwaitDialog();
+        Report(dialog != nullptr, "Enter opens the save dialog and disables the window");
+        if (dialog) {
+            const HRESULT pressed = play.acc ? play.acc->accDoDefaultAction(play.Id()) : S_OK;
+            const LONG other = down == 2 ? 3 : 2;
+            const HRESULT taken =
+                list.acc->accSelect(SELFLAG_TAKEFOCUS | SELFLAG_TAKESELECTION, Item{list.acc, other + 1}.Id());
+            PumpUntil([] { return false; }, 500);   // what was posted would have run by now
+            VARIANT chosen;
+            VariantInit(&chosen);
+            list.acc->get_accSelection(&chosen);
+            Report(pressed == E_ACCESSDENIED && taken == E_ACCESSDENIED,
+                   "behind the dialog Play's default action and a row's selection are refused");
+            Report(chosen.vt == VT_I4 && chosen.lVal == down + 1, "the row Down chose stays selected");
+            SendText(savePath.c_str());
+            SendKey(VK_RETURN);
+            Report(PumpUntil([] { return IsWindowEnabled(target) != FALSE; }, 30000),
+                   "the dialog closes on Enter with the typed path");
+        }
+        // A save lays the information panel out afresh: its Play is new.
+        play.Drop();
+        play = Find(root, "pushbutton|Play|-|Raw Wave");
+    }
+
     if (play.acc) {
         Report(play.Text(&IAccessible::get_accDefaultAction) == "Press", "Play's default action is Press");
         // Behind a modal dialog (the window disabled) nothing acts and every

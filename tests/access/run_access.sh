@@ -2,8 +2,9 @@
 # The real program read by a screen reader of the test's own (access_client,
 # a second Wine process): the tree, names, values and states it finds; the
 # events it hears while it drives the program with keys; Play pressed by its
-# default action. What was heard is the row Down chose, through the envelope,
-# then that row's wave as stored. The program is closed while the client
+# default action; behind the save dialog it opens, a refused Play and row
+# selection, and the saved file's bytes. What was heard is the row Down
+# chose, through the envelope, then that row's wave as stored. The program is closed while the client
 # still holds objects: exit code 0 and no MemLeak.log.
 # usage: run_access.sh WINE PROGRAM RENDER_ROWS DLSINDEX CLIENT SOUNDSET
 set -euo pipefail
@@ -24,6 +25,10 @@ K=$((first + 1))
 [ "$K" -lt "$count" ] || die "the first instrument read is the last row: Down chooses nothing"
 (cd "$work" && "$wine" "$render" "Z:$soundset" . "$K" "raw:$K") >/dev/null || die "render_rows failed"
 "$wine" "$dlsindex" "Z:$soundset" | tr -d '\r' > "$work/index.txt" || die "dlsindex failed"
+# Row K through the envelope the client leaves (Attack 0.5, Sustain 0.51),
+# saved behind the dialog; and as stored, which the file must not be.
+mkdir -p "$work/behind" "$work/saved"
+(cd "$work/behind" && "$wine" "$render" "Z:$soundset" . 0.5,0.51,0.25 "$K") >/dev/null || die "render_rows failed"
 
 # What the client must find at start: the first instrument read and its first region.
 name=$(awk '$1 == "instrument" && $2 == 0 { sub(/^instrument 0 regions [0-9]+ name /, ""); print; exit }' "$work/index.txt")
@@ -43,6 +48,7 @@ read -r cue offset loop_start loop_length < <(awk '$1 == "region" && $2 == "0.0"
     echo "rows $count"
     echo "selected $first"
     echo "down $K"
+    printf 'save Z:%s\n' "$work/saved/behind.wav" | tr / '\\'
     awk -v first="$first" -v k="$K" -v last="$((count - 1))" '$1 == "name" && ($2 == 0 || $2 == first || $2 == k || $2 == last) {
         r = $2; sub(/^name [0-9]+ /, ""); print "row " r " " $0 }' "$work/rows.txt"
 } > "$work/expect.txt"
@@ -74,6 +80,10 @@ client_pid=
 tr -d '\r' < "$work/client.log" | sed -n '/^holding/,$p' | tail -n +2
 [ "$client_status" -eq 0 ] && pass "the client's checks passed" || fail "the client's checks failed ($client_status)"
 pulse_stop
+
+cmp -s "$work/saved/behind.wav" "$work/behind/row$K.wav" &&
+    pass "the save behind the refused actions wrote row $K's enveloped image" ||
+    fail "the file saved behind the dialog is not row $K's enveloped image ($(stat -c %s "$work/saved/behind.wav" 2>/dev/null || echo no) bytes, want $(stat -c %s "$work/behind/row$K.wav"); as stored: $(stat -c %s "$work/raw$K.wav"))"
 
 python3 "$here/../program/check_sounds.py" "$work/recorded.raw" "$work/row$K.wav" "$work/raw$K.wav" &&
     pass "heard row $K through the envelope (Down), then its wave as stored (Play's default action)" ||
