@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../rtl/Str.h"
 #include "SoundSet.h"
 
 bool WriteWaveImageFile(const wchar_t* path) {
@@ -76,13 +77,34 @@ bool BuildRawImage(uint32_t cue) {
     return true;
 }
 
+namespace {
+// The characters Windows forbids in a file name.
+bool ForbiddenInFileName(uint32_t c) { return c < 0x20 || (c < 0x80 && std::strchr("\\/:*?\"<>|", int(c))); }
+}  // namespace
+
 const char* FileNameOf(const char* name) {
     static char safe[kFileNameBytes];
     uint32_t n = 0;
     for (; name && name[n] && n + 1 < kFileNameBytes; ++n) {
         const unsigned char c = static_cast<unsigned char>(name[n]);
-        safe[n] = c < 0x20 || std::strchr("\\/:*?\"<>|", c) ? '_' : char(c);
+        safe[n] = ForbiddenInFileName(c) ? '_' : char(c);
     }
     safe[n] = 0;
     return safe;
+}
+
+uint32_t WideFileNameOf(const char* name, wchar_t* out, uint32_t units) {
+    if (units == 0) return 0;
+    uint32_t n = 0;
+    // One unit at most per decoded sequence: one unit of room is enough.
+    for (const char* in = name; in && *in && n + 1 < units;) {
+        wchar_t* at = out + n;
+        Utf8DecodeUnit(in, at);
+        for (; out + n < at; ++n) {
+            const uint32_t c = static_cast<uint16_t>(out[n]);
+            if (ForbiddenInFileName(c) || (c >= 0xD800 && c < 0xE000)) out[n] = L'_';
+        }
+    }
+    out[n] = 0;
+    return n;
 }

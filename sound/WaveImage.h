@@ -51,3 +51,9 @@ bool FileWritten(size_t written, size_t wanted, bool closed);
 // until the next call.
 const uint32_t kFileNameBytes = 256;
 const char* FileNameOf(const char* name);
+
+// A stored name (UTF-8, decoded as the reader decodes instrument names) as a
+// UTF-16 file name Windows accepts: the characters FileNameOf replaces, and
+// lone surrogates, become '_'. At most `units` - 1 units and a terminator
+// (nothing for 0 units); the count before the terminator.
+uint32_t WideFileNameOf(const char* name, wchar_t* out, uint32_t units);

@@ -12,8 +12,9 @@ endfunction()
 # The program imports system libraries only, and the common dialogs and the
 # accessibility libraries not at all: they are loaded when first needed.
 orven_imports(program_imports OrvenDlsTool "gdi32.dll kernel32.dll msvcrt.dll user32.dll usp10.dll winmm.dll ws2_32.dll ")
-# dlsindex only reads a file: neither GDI32 nor Windows Sockets.
-orven_imports(dlsindex_imports dlsindex "kernel32.dll msvcrt.dll user32.dll ")
+# dlsindex reads a file and writes the sound layer's wave images, whose unit
+# holds the player's calls (WINMM): neither GDI32 nor Windows Sockets.
+orven_imports(dlsindex_imports dlsindex "kernel32.dll msvcrt.dll user32.dll winmm.dll ")
 # Both programs' manifests and version resources, and the release archive.
 add_test(NAME program_resources
   COMMAND python3 ${CMAKE_CURRENT_SOURCE_DIR}/program/check_resources.py ${PROJECT_VERSION}

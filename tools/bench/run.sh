@@ -8,7 +8,9 @@
 # this same run: the reader against reading the file and one pass over it;
 # each flood against that and an index of its entry count allocated and
 # touched; the click as the median of alternated click/floor pairs; the full
-# repaint at 200 % against the same repaint at 100 % (4x the pixels).
+# repaint at 200 % against the same repaint at 100 % (4x the pixels); the
+# export of every wave with index.csv as the median of alternated pairs with
+# writing the same bytes in as many files.
 source "$(dirname "$0")/../setup.sh"
 orven_setup
 runs=${1:-50}
@@ -23,6 +25,8 @@ panel=$(run panel_bench.exe "$runs")
 echo "$panel"
 list=$(run list_bench.exe "$soundset" "$runs")
 echo "$list"
+exported=$(run export_bench.exe "$soundset" "$runs")
+echo "$exported"
 # The same full repaint with the display at 200 % (LogPixels 192 for one run).
 desktop='HKCU\Control Panel\Desktop'
 "$WINE" reg add "$desktop" /v LogPixels /t REG_DWORD /d 192 /f </dev/null >/dev/null 2>&1
@@ -56,6 +60,7 @@ gig_ms=$(value libgig_median_ms "$gig")
 awk -v g="$gig_ms" -v i="$index_ms" 'BEGIN { printf "ratio libgig/ReadSoundSet %.1fx\n", g / i }'
 echo
 goal click_to_player "$(value click_pair_ratio_median "$list")" 1 1.3
+goal export_default_set "$(value export_pair_ratio_median "$exported")" 1 1.3
 goal repaint_200_percent "$repaint200" "$(value main_window_full_repaint_median_ms "$list")" 4
 goal info_panel_rebuild "$(value info_panel_rebuild_median_ms "$list")" - 0.15
 worst=$(awk '/^list_build_100000_/ { if ($2 > w) w = $2 } END { print w }' <<<"$list")
