@@ -35,7 +35,8 @@ repaint200=$(run list_bench.exe "$soundset" "$runs" | awk '$1 == "main_window_fu
 echo "main_window_full_repaint_200_percent_median_ms $repaint200"
 # Start-up to the first paint and memory after use, eleven alternated runs of
 # the program, its same-work floor (playing as often as the run of use) and
-# the least window.
+# the least window. The program and its floor both carry the program's
+# manifest.
 plays=$(run startup_bench.exe "$soundset" | awk '$1 == "run_of_use_plays" { print $2 }')
 starts=
 for _ in $(seq 11); do
@@ -47,6 +48,10 @@ echo "$starts"
 
 value() { awk -v key="$1" '$1 == key { print $2; exit }' <<<"$2"; }
 median() { awk -v key="$1" '$1 == key { print $2 }' <<<"$2" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# Where the program's start-up goes (medians, from process creation).
+for stage in startup_to_main_ms startup_to_sound_set_read_ms startup_to_window_composed_ms; do
+    echo "$stage median $(median "$stage" "$starts")"
+done
 # goal NAME MEASURED FLOOR LIMIT: the ratio of MEASURED to FLOOR against LIMIT
 # (times); with FLOOR "-" the measured milliseconds against LIMIT.
 goal() {

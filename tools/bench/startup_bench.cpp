@@ -25,9 +25,13 @@ void Click(HWND window, int x, int y) {
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
+    // Where the time goes: the loader before main, the read, the window.
+    std::printf("startup_to_main_ms %.1f\n", MillisecondsSinceProcessStart());
     ReserveWaveImage();
     if (!ReadSoundSet(argv[1])) return 1;
+    std::printf("startup_to_sound_set_read_ms %.1f\n", MillisecondsSinceProcessStart());
     ComposeMainWindow();
+    std::printf("startup_to_window_composed_ms %.1f\n", MillisecondsSinceProcessStart());
     HWND window = GetWindowHandle(MainWindowPanel());
     UpdateWindow(window);
     std::printf("process_start_to_first_paint_ms %.1f\n", MillisecondsSinceProcessStart());
