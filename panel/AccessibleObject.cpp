@@ -80,7 +80,7 @@ struct Target {
 class CAccessibleNode final : public IAccessible {
 public:
     CAccessibleNode(CControl* c, int32_t r)
-        : control(c), row(r), id(0), span(0), refs(0), held(false), client(false), pending(false), tracked(false), valueHash(0),
+        : control(c), row(r), id(0), span(0), refs(0), thread(GetCurrentThreadId()), held(false), client(false), pending(false), tracked(false), valueHash(0),
           selected(0), announced(kNoneAnnounced), reorder(false), next(nodes), prev(nullptr) {
         if (nodes) nodes->prev = this;
         nodes = this;
@@ -101,10 +101,13 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(++refs); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ULONG(InterlockedIncrement(&refs)); }
+    // COM may let go of its last reference on a thread of its own (a stub
+    // released after its apartment went), where this thread's heap is not
+    // at hand: the object is then freed on its own thread by SweepReleased.
     ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = --refs;
-        if (left == 0) {
+        const LONG left = InterlockedDecrement(&refs);
+        if (left == 0 && GetCurrentThreadId() == thread) {
             this->~CAccessibleNode();
             ThreadHeap->Free(this);
         }
@@ -164,7 +167,8 @@ public:
     int32_t row;         // -1: the control itself; else the row object of child row + 1
     uint32_t id;         // ids id ... id + span - 1 (0: none)
     uint32_t span;
-    LONG refs;
+    volatile LONG refs;
+    DWORD thread;        // the thread whose heap holds it
     bool held;           // the registry's reference of a control's object
     bool client;         // the window's client
     bool pending;        // to be disconnected
@@ -584,6 +588,18 @@ HRESULT CAccessibleNode::accDoDefaultAction(VARIANT child) {
     return Post(kAccessibleDefaultAction, target);
 }
 
+// Frees the objects whose last reference went on another thread.
+void SweepReleased() {
+    for (CAccessibleNode* n = nodes; n;) {
+        CAccessibleNode* next = n->next;
+        if (n->refs == 0 && n->thread == GetCurrentThreadId()) {
+            n->~CAccessibleNode();
+            ThreadHeap->Free(n);
+        }
+        n = next;
+    }
+}
+
 // Disconnects every object marked pending; each may go as it is released.
 void DisconnectPending() {
     for (;;) {
@@ -647,6 +663,7 @@ void SyncAccessibleEvents(CWindow* window, HWND handle) {
     static bool syncing = false;
     if (!serving || !window || !handle || syncing) return;
     syncing = true;
+    SweepReleased();
     CAccessibleNode* root = NodeFor(window);
     if (root->reorder) {
         root->reorder = false;
@@ -715,4 +732,5 @@ void ShutDownAccessibility() {
     // A later request in this process starts COM again.
     if (com.ready) com.CoUninitialize();
     com.ready = false;
+    SweepReleased();
 }
