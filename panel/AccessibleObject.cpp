@@ -67,6 +67,7 @@ class CAccessibleNode;
 CAccessibleNode* nodes = nullptr;   // every live object, newest first
 uint32_t nextId = 1;
 bool serving = false;   // a client has asked: events are due from now on
+volatile LONG strays = 0;   // an object's last reference went on another thread
 
 // The target of a call: a control (child 0) or its simple child, or the
 // window's client itself.
@@ -110,6 +111,8 @@ public:
         if (left == 0 && GetCurrentThreadId() == thread) {
             this->~CAccessibleNode();
             ThreadHeap->Free(this);
+        } else if (left == 0) {
+            InterlockedExchange(&strays, 1);
         }
         return ULONG(left);
     }
@@ -590,6 +593,7 @@ HRESULT CAccessibleNode::accDoDefaultAction(VARIANT child) {
 
 // Frees the objects whose last reference went on another thread.
 void SweepReleased() {
+    if (!InterlockedExchange(&strays, 0)) return;
     for (CAccessibleNode* n = nodes; n;) {
         CAccessibleNode* next = n->next;
         if (n->refs == 0 && n->thread == GetCurrentThreadId()) {
